@@ -1,0 +1,34 @@
+# Quick start on a fresh machine: `make demo`, then `make check`.
+JOBS ?= 2
+SERVICES := tests/services/with-services.sh
+
+.PHONY: all deps build build-check check demo bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	@cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_TESTS=OFF >/dev/null
+	@cmake --build build -j$(JOBS)
+
+# Tests build with AddressSanitizer and UndefinedBehaviorSanitizer.
+build-check: deps
+	@cmake -S . -B build-check -DCMAKE_BUILD_TYPE=Debug -DVESK_SANITIZE=ON >/dev/null
+	@cmake --build build-check -j$(JOBS)
+
+# Starts the test services, runs every test, stops the services (also when a test fails).
+check: build-check
+	@$(SERVICES) ctest --test-dir build-check --output-on-failure -j$(JOBS)
+
+demo: build
+	@$(SERVICES) scripts/demo build/vesk-native
+
+bench: deps
+	@cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVESK_TESTS=OFF >/dev/null
+	@cmake --build build-bench -j$(JOBS)
+	@$(SERVICES) scripts/bench build-bench
+
+clean:
+	rm -rf build build-check build-bench

@@ -1,0 +1,27 @@
+#include "listening/SerialQueue.h"
+
+#include <pthread.h>
+
+SerialQueue::SerialQueue(const std::string& threadName)
+    : keepRunning_(asio::make_work_guard(io_)) {
+  thread_ = std::thread([this, name = threadName.substr(0, 15)] {
+    pthread_setname_np(pthread_self(), name.c_str());
+    io_.run();
+  });
+}
+
+SerialQueue::~SerialQueue() {
+  keepRunning_.reset();
+  io_.stop();
+  if (thread_.joinable()) {
+    if (thread_.get_id() == std::this_thread::get_id()) {
+      thread_.detach();
+    } else {
+      thread_.join();
+    }
+  }
+}
+
+void SerialQueue::post(std::function<void()> work) { asio::post(io_, std::move(work)); }
+
+bool SerialQueue::onQueue() const { return io_.get_executor().running_in_this_thread(); }

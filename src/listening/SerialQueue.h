@@ -1,0 +1,44 @@
+#pragma once
+
+#include <asio/executor_work_guard.hpp>
+#include <asio/io_context.hpp>
+#include <asio/post.hpp>
+#include <functional>
+#include <future>
+#include <string>
+#include <thread>
+#include <type_traits>
+
+// A named serial queue: work posted to it runs one item at a time, in order, on a thread of
+// its own (named after the queue, at most 15 characters).
+// post() and sync() may be called from any thread; sync() from the queue's own thread runs
+// the work at once instead of waiting for itself.
+class SerialQueue {
+ public:
+  explicit SerialQueue(const std::string& threadName);
+  ~SerialQueue();
+  SerialQueue(const SerialQueue&) = delete;
+  SerialQueue& operator=(const SerialQueue&) = delete;
+
+  void post(std::function<void()> work);
+
+  // Runs the work on the queue and waits for it; returns its result or rethrows its exception.
+  template <class Work>
+  auto sync(Work&& work) -> std::invoke_result_t<Work&> {
+    if (onQueue()) return work();
+    std::packaged_task<std::invoke_result_t<Work&>()> task(std::forward<Work>(work));
+    auto done = task.get_future();
+    asio::post(io_, [&task] { task(); });
+    return done.get();
+  }
+
+  // True on the queue's own thread.
+  bool onQueue() const;
+
+  asio::io_context& context() { return io_; }
+
+ private:
+  mutable asio::io_context io_;
+  asio::executor_work_guard<asio::io_context::executor_type> keepRunning_;
+  std::thread thread_;
+};

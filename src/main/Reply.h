@@ -1,0 +1,27 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <string_view>
+
+class Console;
+
+// The usage text, one line, no trailing newline.
+extern const std::string_view USAGE;
+
+// Compact JSON with every "/" written as "\/" and non-ASCII as raw UTF-8.
+// Throws nlohmann::json::type_error for text that is not valid UTF-8.
+std::string jsonText(const nlohmann::json& value);
+
+// Writes the reply: the JSON text in one unbuffered write, no trailing newline.
+// A value that cannot be written (invalid UTF-8) writes nothing.
+void emit(Console& console, const nlohmann::json& value);
+
+// Writes the message to standard error as it stands (no newline) and ends the process.
+[[noreturn]] void fail(Console& console, std::string_view message, int status);
+
+// fail(USAGE, 64).
+[[noreturn]] void usageError(Console& console);
+
+// emit, then end the process with status 0.
+[[noreturn]] void reply(Console& console, const nlohmann::json& value);

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <chrono>
+
+// Every duration of the program. The defaults are the fixed values; tests build shorter ones.
+struct Timings {
+  using Seconds = std::chrono::duration<double>;
+  using Millis = std::chrono::milliseconds;
+
+  // permission-request system-audio: how long to wait for a decision, and how often to look.
+  Seconds systemAudioRequestWait{60.0};
+  Millis systemAudioRequestPoll{250};
+  // permission <automation name>: checks while the target starts, and the pause between them.
+  int automationChecks = 40;
+  Millis automationPoll{250};
+  // listen who mic: the pause between two passes.
+  Seconds micUserWatchPause{3.0};
+};

@@ -1,0 +1,20 @@
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "main/Context.h"
+#include "main/Dispatch.h"
+#include "main/ProcessConsole.h"
+#include "main/Timings.h"
+#include "platform/Platform.h"
+#include "platform/linux/LinuxPlatform.h"
+
+int main(int argc, char** argv) {
+  // A parent that stops reading must not kill us mid-reply; writes to it simply fail.
+  std::signal(SIGPIPE, SIG_IGN);
+  std::vector<std::string> args(argv + 1, argv + argc);
+  static const Timings timings;
+  static Platform platform = makeLinuxPlatform();
+  Context context{platform, ProcessConsole::shared(), timings};
+  dispatch(context, args);
+}

@@ -1,0 +1,6 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+// The real services of a Linux desktop.
+Platform makeLinuxPlatform();

@@ -1,0 +1,82 @@
+#include "platform/linux/pulse/PulseSoundServer.h"
+
+#include <memory>
+#include <string>
+
+#include "platform/linux/pulse/PulseConnection.h"
+
+namespace {
+
+using Access = SoundServer::Access;
+
+Access accessOf(PulseConnection::Outcome outcome) {
+  return outcome == PulseConnection::Outcome::Refused ? Access::Refused : Access::Absent;
+}
+
+// Whether the server lets us open a record stream on the source: the real test of
+// "may we record it", which also catches servers that filter what a client may see.
+Access tryRecording(PulseConnection& connection, const std::string& source) {
+  struct StreamFree {
+    void operator()(pa_stream* stream) const {
+      pa_stream_disconnect(stream);
+      pa_stream_unref(stream);
+    }
+  };
+  const pa_sample_spec spec{PA_SAMPLE_S16LE, 16000, 1};
+  std::unique_ptr<pa_stream, StreamFree> stream(
+      pa_stream_new(connection.context(), "access check", &spec, nullptr));
+  if (!stream) return Access::Absent;
+  if (pa_stream_connect_record(stream.get(), source.c_str(), nullptr, PA_STREAM_START_CORKED) <
+      0) {
+    return Access::Absent;
+  }
+  pa_stream* raw = stream.get();
+  connection.runUntil([raw] {
+    pa_stream_state_t state = pa_stream_get_state(raw);
+    return state == PA_STREAM_READY || state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED;
+  });
+  if (pa_stream_get_state(raw) == PA_STREAM_READY) return Access::Allowed;
+  return pa_context_errno(connection.context()) == PA_ERR_ACCESS ? Access::Refused
+                                                                  : Access::Absent;
+}
+
+}  // namespace
+
+SoundServer::Access PulseSoundServer::microphoneAccess() {
+  PulseConnection connection("vesk-native");
+  auto outcome = connection.connect();
+  if (outcome != PulseConnection::Outcome::Connected) return accessOf(outcome);
+
+  bool microphone = false;
+  auto onSource = [](pa_context*, const pa_source_info* info, int eol, void* data) {
+    if (eol == 0 && info && info->monitor_of_sink == PA_INVALID_INDEX) {
+      *static_cast<bool*>(data) = true;
+    }
+  };
+  connection.finish(pa_context_get_source_info_list(connection.context(), onSource, &microphone));
+  return microphone ? Access::Allowed : Access::Absent;
+}
+
+SoundServer::Access PulseSoundServer::outputMonitorAccess() {
+  PulseConnection connection("vesk-native");
+  auto outcome = connection.connect();
+  if (outcome != PulseConnection::Outcome::Connected) return accessOf(outcome);
+
+  std::string sink;
+  auto onServer = [](pa_context*, const pa_server_info* info, void* data) {
+    if (info && info->default_sink_name) *static_cast<std::string*>(data) = info->default_sink_name;
+  };
+  connection.finish(pa_context_get_server_info(connection.context(), onServer, &sink));
+  if (sink.empty()) return Access::Absent;
+
+  std::string monitor;
+  auto onSink = [](pa_context*, const pa_sink_info* info, int eol, void* data) {
+    if (eol == 0 && info && info->monitor_source_name) {
+      *static_cast<std::string*>(data) = info->monitor_source_name;
+    }
+  };
+  connection.finish(
+      pa_context_get_sink_info_by_name(connection.context(), sink.c_str(), onSink, &monitor));
+  if (monitor.empty()) return Access::Absent;
+  return tryRecording(connection, monitor);
+}

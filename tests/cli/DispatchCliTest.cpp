@@ -1,0 +1,89 @@
+// The built binary's exact bytes and statuses for command lines it must refuse or answer alone.
+#include <gtest/gtest.h>
+
+#include "main/Reply.h"
+#include "support/Run.h"
+
+namespace {
+
+void expectUsage(const std::vector<std::string>& args) {
+  RunResult r = runVesk(args);
+  std::string shown;
+  for (const auto& a : args) shown += "[" + a + "]";
+  EXPECT_EQ(r.status, 64) << shown;
+  EXPECT_EQ(r.out, "") << shown;
+  EXPECT_EQ(r.err, std::string(USAGE)) << shown;
+}
+
+}  // namespace
+
+TEST(Cli, UsageTextByteForByte) {
+  RunResult r = runVesk({});
+  EXPECT_EQ(r.status, 64);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err,
+            "usage: vesk-native calendars | events <fromISO> <toISO> <calendarId>... | event-add "
+            "<json> | event-update <json> | event-delete <json> | running-apps | chrome-profiles | "
+            "chrome-open <app> <profile> <url> | mic-users | listen who mic | sound <name> | secret "
+            "get|set|clear <name> | reminders-access | reminders | reminders-done <YYYY-MM-DD> | "
+            "reminder-add <json> | reminder-update <id> <json> | reminder-delete <id> | permission "
+            "<name> [--no-launch] | permission-request <name> | browsers | opener <url> | "
+            "exclude-from-backup <absolutePath> | audio-route | device-id | listen meeting "
+            "<mic|both> | listen dictate <mic|talk> | listen dictate hold | listen dictate "
+            "<mic-keep|hold-keep> | listen hold-key <control|right-option|none>");
+}
+
+TEST(Cli, EveryRowRefusesWrongArguments) {
+  for (std::vector<std::string> args : {
+           std::vector<std::string>{"nonsense"},
+           {"reminder-list-order", "not json"},
+           {"reminder-list-order", "[1]"},
+           {"reminder-list-order", R"({"sources":"x"})"},
+           {"secret", "get", ""},
+           {"secret", "get"},
+           {"listen", "who", "them"},
+           {"listen", "dictate", "loud"},
+           {"listen", "hold-key", "shift"},
+           {"listen", "meeting", "them"},
+           {"listen", "meeting"},
+           {"listen"},
+           {"browsers", "extra"},
+           {"running-apps", "extra"},
+           {"chrome-open", "/x/chrome.app", "Default", "https://x"},
+           {"chrome-open", "/x/chrome.desktop", "a/b", "https://x"},
+           {"chrome-open", "/x/chrome.desktop", "", "https://x"},
+           {"chrome-open", "/x/chrome.desktop", "Default", "file:///etc"},
+           {"music-hush", "extra"},
+           {"music-play"},
+           {"music-play", "winamp"},
+           {"sound", "no-such-sound"},
+           {"sound", "NoSuchSoundAtAll"},
+           {"sound"},
+           {"opener", "not a url"},
+           {"opener"},
+           {"audio-route", "extra"},
+           {"device-id", "extra"},
+           {"exclude-from-backup", "relative/path"},
+           {"exclude-from-backup"},
+           {"permission"},
+           {"permissions", "microphone"},
+           {"permission", "bluetooth"},
+           {"permission", "microphone", "--launch"},
+           {"permission-request", "mail", "--no-launch"},
+       }) {
+    expectUsage(args);
+  }
+}
+
+TEST(Cli, ReminderListOrderAnswersWithoutAStore) {
+  RunResult r = runVesk({"reminder-list-order",
+                         R"({"defaultId":"d/1","sources":[{"id":"l","kind":"local","title":"On My Computer"},)"
+                         R"({"id":"c","kind":"calDAV","title":"iCloud","hasReminderLists":true}]})"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, R"(["d\/1","c","l"])");
+  EXPECT_EQ(r.err, "");
+
+  r = runVesk({"reminder-list-order", R"({"sources":[]})"});
+  EXPECT_EQ(r.out, "[]");
+  EXPECT_EQ(r.status, 0);
+}

@@ -1,0 +1,131 @@
+#include "support/Run.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace {
+
+std::vector<std::string> environmentWith(const RunOptions& options) {
+  std::map<std::string, std::string> merged;
+  for (char** entry = environ; *entry; ++entry) {
+    std::string text = *entry;
+    auto equals = text.find('=');
+    if (equals != std::string::npos) merged[text.substr(0, equals)] = text.substr(equals + 1);
+  }
+  for (const auto& [name, value] : options.env) {
+    if (value) {
+      merged[name] = *value;
+    } else {
+      merged.erase(name);
+    }
+  }
+  std::vector<std::string> result;
+  for (const auto& [name, value] : merged) result.push_back(name + "=" + value);
+  return result;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& texts) {
+  std::vector<char*> result;
+  for (auto& text : texts) result.push_back(text.data());
+  result.push_back(nullptr);
+  return result;
+}
+
+}  // namespace
+
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const RunOptions& options) {
+  std::vector<std::string> argvText{program};
+  argvText.insert(argvText.end(), args.begin(), args.end());
+  std::vector<std::string> envText = environmentWith(options);
+  std::vector<char*> argv = pointers(argvText);
+  std::vector<char*> envp = pointers(envText);
+
+  int in[2], out[2], err[2];
+  if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) {
+    throw std::runtime_error("pipe failed");
+  }
+  pid_t child = fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    dup2(err[1], 2);
+    execve(program.c_str(), argv.data(), envp.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+
+  RunResult result;
+  std::string_view input = options.input;
+  int inFd = in[1];
+  if (input.empty()) {
+    close(inFd);
+    inFd = -1;
+  } else {
+    fcntl(inFd, F_SETFL, O_NONBLOCK);
+  }
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
+  bool outOpen = true, errOpen = true, killed = false;
+  while (outOpen || errOpen) {
+    pollfd fds[3];
+    int count = 0;
+    if (outOpen) fds[count++] = {out[0], POLLIN, 0};
+    if (errOpen) fds[count++] = {err[0], POLLIN, 0};
+    if (inFd >= 0) fds[count++] = {inFd, POLLOUT, 0};
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    deadline - std::chrono::steady_clock::now())
+                    .count();
+    if (left <= 0) {
+      if (!killed) kill(child, SIGKILL);
+      killed = true;
+      left = 1000;
+    }
+    int ready = poll(fds, count, static_cast<int>(left));
+    if (ready < 0 && errno != EINTR) break;
+    for (int i = 0; i < count && ready > 0; ++i) {
+      if (fds[i].revents == 0) continue;
+      if (fds[i].fd == inFd) {
+        ssize_t n = write(inFd, input.data(), input.size());
+        if (n > 0) input.remove_prefix(static_cast<size_t>(n));
+        if (n < 0 || input.empty()) {
+          close(inFd);
+          inFd = -1;
+        }
+        continue;
+      }
+      char buffer[65536];
+      ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+      bool isOut = fds[i].fd == out[0];
+      if (n > 0) {
+        (isOut ? result.out : result.err).append(buffer, static_cast<size_t>(n));
+      } else {
+        (isOut ? outOpen : errOpen) = false;
+      }
+    }
+  }
+  if (inFd >= 0) close(inFd);
+  close(out[0]);
+  close(err[0]);
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+RunResult runVesk(const std::vector<std::string>& args, const RunOptions& options) {
+  return runProgram(VESK_BINARY, args, options);
+}

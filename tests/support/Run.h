@@ -1,0 +1,26 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What one run of the built binary wrote and how it ended.
+struct RunResult {
+  std::string out;
+  std::string err;
+  int status = -1;  // the exit status, or 128 + signal when a signal ended it
+};
+
+struct RunOptions {
+  std::string input;                               // standard input, then end of input
+  std::map<std::string, std::optional<std::string>> env;  // set (value) or unset (nullopt)
+  int timeoutSeconds = 30;                         // killed with SIGKILL after this
+};
+
+// Runs the built vesk-native with the arguments and returns its exact bytes and status.
+RunResult runVesk(const std::vector<std::string>& args, const RunOptions& options = {});
+
+// Runs any program the same way.
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const RunOptions& options = {});
