@@ -11,12 +11,12 @@ deps:
 
 build: deps
 	@cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_TESTS=OFF >/dev/null
-	@cmake --build build -j$(JOBS)
+	@MAKEFLAGS= cmake --build build -j$(JOBS) -- --no-print-directory
 
 # Tests build with AddressSanitizer and UndefinedBehaviorSanitizer.
 build-check: deps
 	@cmake -S . -B build-check -DCMAKE_BUILD_TYPE=Debug -DVESK_SANITIZE=ON >/dev/null
-	@cmake --build build-check -j$(JOBS)
+	@MAKEFLAGS= cmake --build build-check -j$(JOBS) -- --no-print-directory
 
 # Starts the test services, runs every test, stops the services (also when a test fails).
 check: build-check
@@ -27,7 +27,7 @@ demo: build
 
 bench: deps
 	@cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVESK_TESTS=OFF >/dev/null
-	@cmake --build build-bench -j$(JOBS)
+	@MAKEFLAGS= cmake --build build-bench -j$(JOBS) -- --no-print-directory
 	@$(SERVICES) scripts/bench build-bench
 
 clean:
