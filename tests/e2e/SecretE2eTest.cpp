@@ -32,7 +32,8 @@ struct KeyringItem {
   std::map<std::string, std::string> attributes;
 };
 
-std::vector<KeyringItem> itemsNamed(const std::string& name) {
+// The keyring items of our service under that name; the caller frees the list.
+GList* searchItems(const std::string& name) {
   GError* error = nullptr;
   GHashTable* query = g_hash_table_new(g_str_hash, g_str_equal);
   g_hash_table_insert(query, const_cast<char*>("service"), const_cast<char*>("com.quorvel.vesk"));
@@ -42,6 +43,11 @@ std::vector<KeyringItem> itemsNamed(const std::string& name) {
   g_hash_table_unref(query);
   EXPECT_EQ(error, nullptr) << (error ? error->message : "");
   if (error != nullptr) g_error_free(error);
+  return found;
+}
+
+std::vector<KeyringItem> itemsNamed(const std::string& name) {
+  GList* found = searchItems(name);
   std::vector<KeyringItem> items;
   for (GList* each = found; each != nullptr; each = each->next) {
     auto* item = SECRET_ITEM(each->data);
@@ -64,16 +70,13 @@ std::vector<KeyringItem> itemsNamed(const std::string& name) {
   return items;
 }
 
+// Changes the label as another keyring client (a keyring manager) would.
 void relabel(const std::string& name, const std::string& label) {
-  GError* error = nullptr;
-  GHashTable* query = g_hash_table_new(g_str_hash, g_str_equal);
-  g_hash_table_insert(query, const_cast<char*>("service"), const_cast<char*>("com.quorvel.vesk"));
-  g_hash_table_insert(query, const_cast<char*>("account"), const_cast<char*>(name.c_str()));
-  GList* found = secret_service_search_sync(nullptr, nullptr, query, SECRET_SEARCH_ALL, nullptr,
-                                            &error);
-  g_hash_table_unref(query);
+  GList* found = searchItems(name);
   ASSERT_NE(found, nullptr);
-  ASSERT_TRUE(secret_item_set_label_sync(SECRET_ITEM(found->data), label.c_str(), nullptr, &error));
+  GError* error = nullptr;
+  EXPECT_TRUE(secret_item_set_label_sync(SECRET_ITEM(found->data), label.c_str(), nullptr, &error));
+  if (error != nullptr) g_error_free(error);
   g_list_free_full(found, g_object_unref);
 }
 

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
-#include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 
-#include "fakes/FakeConsole.h"
 #include "fakes/FakePlatform.h"
 #include "main/AppCommands.h"
 #include "main/Base64.h"
@@ -12,6 +12,7 @@
 #include "main/Context.h"
 #include "main/RunningApps.h"
 #include "main/Timings.h"
+#include "support/CommandOutcome.h"
 
 namespace {
 
@@ -28,36 +29,20 @@ AppWindow window(long pid, const std::string& wmClass, bool hidden = false) {
   AppWindow w;
   w.pid = pid;
   w.wmClass = wmClass;
-  w.wmInstance = wmClass.empty() ? "" : std::string(1, static_cast<char>(std::tolower(wmClass[0]))) + wmClass.substr(1);
+  // The instance name is usually the class name in lower case.
+  for (char c : wmClass) w.wmInstance += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   w.hidden = hidden;
   return w;
 }
 
 class AppCommandsTest : public ::testing::Test {
  protected:
-  struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-  };
-
   template <class Command>
-  Outcome run(Command command) {
-    FakeConsole console;
-    Context context{fakes.platform, console, timings};
-    Outcome outcome;
-    try {
-      command(context);
-      ADD_FAILURE() << "the command returned";
-    } catch (const ProcessEnded& ended) {
-      outcome.status = ended.status;
-    }
-    outcome.out = console.stdoutText();
-    outcome.err = console.stderrText();
-    return outcome;
+  CommandOutcome run(Command command) {
+    return runCommand(fakes.platform, timings, command);
   }
 
-  nlohmann::json replyOf(const Outcome& outcome) {
+  nlohmann::json replyOf(const CommandOutcome& outcome) {
     EXPECT_EQ(outcome.status, 0) << outcome.err;
     return nlohmann::json::parse(outcome.out);
   }

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "fakes/FakeConsole.h"
 #include "fakes/FakePlatform.h"
 #include "main/Context.h"
 #include "main/Permissions.h"
 #include "main/Timings.h"
+#include "support/CommandOutcome.h"
 
 namespace {
 
@@ -15,25 +15,9 @@ class AutomationTest : public ::testing::Test {
     timings.automationPoll = std::chrono::milliseconds(1);
   }
 
-  struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-  };
-
-  Outcome permission(std::vector<std::string> args) {
-    FakeConsole console;
-    Context context{fakes.platform, console, timings};
-    Outcome outcome;
-    try {
-      runPermissions(context, args);
-      ADD_FAILURE() << "runPermissions returned";
-    } catch (const ProcessEnded& ended) {
-      outcome.status = ended.status;
-    }
-    outcome.out = console.stdoutText();
-    outcome.err = console.stderrText();
-    return outcome;
+  CommandOutcome permission(std::vector<std::string> args) {
+    return runCommand(fakes.platform, timings,
+                      [&](Context& context) { runPermissions(context, args); });
   }
 
   FakePlatform fakes;

@@ -2,38 +2,21 @@
 
 #include <sstream>
 
-#include "fakes/FakeConsole.h"
 #include "fakes/FakePlatform.h"
 #include "main/Context.h"
 #include "main/SecretCommand.h"
 #include "main/Timings.h"
+#include "support/CommandOutcome.h"
 
 namespace {
 
 class SecretCommandTest : public ::testing::Test {
  protected:
-  struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-    int writes = 0;
-  };
-
-  Outcome run(const std::string& action, const std::string& name, const std::string& input = "") {
+  CommandOutcome run(const std::string& action, const std::string& name,
+                     const std::string& input = "") {
     std::istringstream stdinText(input);
-    FakeConsole console;
-    Context context{fakes.platform, console, timings};
-    Outcome outcome;
-    try {
-      runSecret(context, action, name, stdinText);
-      ADD_FAILURE() << "runSecret returned";
-    } catch (const ProcessEnded& ended) {
-      outcome.status = ended.status;
-    }
-    outcome.out = console.stdoutText();
-    outcome.err = console.stderrText();
-    outcome.writes = console.stdoutWrites();
-    return outcome;
+    return runCommand(fakes.platform, timings,
+                      [&](Context& context) { runSecret(context, action, name, stdinText); });
   }
 
   FakeSecretStore::Item* item(const std::string& name) {
@@ -56,7 +39,7 @@ TEST_F(SecretCommandTest, SetStoresTheFirstLineWithoutItsEndingAndGetPrintsItExa
   auto got = run("get", "token");
   EXPECT_EQ(got.status, 0);
   EXPECT_EQ(got.out, "s3cr\xc3\xa9t");
-  EXPECT_EQ(got.writes, 1);
+  EXPECT_EQ(got.outWrites, 1);
   EXPECT_EQ(got.err, "");
 }
 
