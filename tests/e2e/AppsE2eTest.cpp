@@ -280,9 +280,11 @@ TEST(AppsE2e, ChromeOpenStartsTheEntryWithoutAShellAndReportsFailures) {
   write(scratch.root() / "record.sh", "printf '%s\\n' \"$@\" > '" + record.string() + ".tmp'\n"
                                       "mv '" + record.string() + ".tmp' '" + record.string() + "'\n");
   fs::path entry = scratch.dataHome() / "applications/vesk-chrome.desktop";
-  write(entry, desktopEntry("Fixture Chrome", "/bin/sh " + (scratch.root() / "record.sh").string() +
-                                                  " %U",
-                            ""));
+  // Besides the URL codes, the entry's file (%k), icon (%i), name (%c) and a literal "%".
+  write(entry, desktopEntry("Fixture Chrome",
+                            "/bin/sh " + (scratch.root() / "record.sh").string() +
+                                " %k %i %c 100%% %U",
+                            "vesk-icon"));
   std::string url = "https://example.org/a?b=1&c=$(touch pwned);d";
   RunResult opened = runVesk({"chrome-open", entry.string(), "Profile 1", url}, options);
   EXPECT_EQ(opened.status, 0) << opened.err;
@@ -292,7 +294,9 @@ TEST(AppsE2e, ChromeOpenStartsTheEntryWithoutAShellAndReportsFailures) {
   }
   std::ifstream recorded(record);
   std::string text((std::istreambuf_iterator<char>(recorded)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(text, "--profile-directory=Profile 1\n" + url + "\n");
+  EXPECT_EQ(text, entry.string() + "\n--icon\nvesk-icon\nFixture Chrome\n100%\n"
+                  "--profile-directory=Profile 1\n" + url + "\n");
+  EXPECT_FALSE(fs::exists(fs::current_path() / "pwned"));
 
   fs::path failing = scratch.dataHome() / "applications/vesk-failing.desktop";
   write(failing, desktopEntry("Failing", "/bin/false %U", ""));
