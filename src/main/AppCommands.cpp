@@ -25,12 +25,22 @@ std::vector<std::string> browserFolders() {
           "/var/lib/flatpak/exports/share/applications/"};
 }
 
+// PNG bytes as a data URL; none as "".
+std::string dataURL(const std::string& png) {
+  return png.empty() ? "" : "data:image/png;base64," + base64(png);
+}
+
 // The icon as a PNG data URL of exactly 64 × 64 pixels, or "" when it cannot be drawn.
 std::string pngDataURL(IconRenderer& renderer, const IconRef& icon) {
   if (icon.file.empty() && icon.names.empty()) return "";
-  std::string png = renderer.png(icon, ICON_SIZE);
-  if (png.empty()) return "";
-  return "data:image/png;base64," + base64(png);
+  return dataURL(renderer.png(icon, ICON_SIZE));
+}
+
+// The entry's icon, else the window's own.
+std::string appIconURL(IconRenderer& renderer, const RunningApp& app) {
+  std::string url = pngDataURL(renderer, app.icon);
+  if (!url.empty() || app.windowIcon.empty()) return url;
+  return dataURL(renderer.png(app.windowIcon, ICON_SIZE));
 }
 
 nlohmann::json pathOrNull(const std::optional<AppEntry>& entry) {
@@ -63,7 +73,7 @@ void runRunningApps(Context& context) {
   for (const auto& app : runningApps(windows, entries)) {
     apps.push_back({{"name", app.name},
                     {"hidden", app.hidden},
-                    {"icon", pngDataURL(*platform.iconRenderer, app.icon)}});
+                    {"icon", appIconURL(*platform.iconRenderer, app)}});
   }
   reply(context.console, {{"apps", std::move(apps)}});
 }

@@ -90,13 +90,13 @@ std::vector<RunningApp> runningApps(const std::vector<AppWindow>& windows,
     }
     RunningApp app;
     app.hidden = window.hidden;
+    app.windowIcon = window.icon;
     if (const AppEntry* entry = entryOfWindow(window, entries)) {
       app.name = entry->name;
       app.icon = entry->icon;
     }
     if (app.name.empty()) {
       app.name = !window.wmClass.empty() ? window.wmClass : window.wmInstance;
-      if (!window.wmInstance.empty()) app.icon.names.push_back(lower(window.wmInstance));
     }
     groups.push_back(group);
     apps.push_back(std::move(app));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,14 @@
 struct IconRef {
   std::string file;
   std::vector<std::string> names;
+};
+
+// An icon given as pixels: rows of non-premultiplied 0xAARRGGBB values.
+struct PixelIcon {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> argb;
+  bool empty() const { return width <= 0 || height <= 0; }
 };
 
 // Draws application icons. Exists so tests can replace it.
@@ -17,4 +26,6 @@ class IconRenderer {
   // The PNG bytes of the icon drawn into a size × size RGBA square (scaled to fit, aspect kept,
   // centred on transparency); "" when the icon cannot be found or drawn.
   virtual std::string png(const IconRef& icon, int size) = 0;
+  // The same for an icon given as pixels.
+  virtual std::string png(const PixelIcon& icon, int size) = 0;
 };

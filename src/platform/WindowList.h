@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/IconRenderer.h"
+
 // One top-level window a taskbar would show, with what is known of its process.
 struct AppWindow {
   long pid = 0;                // 0 when the window does not say
@@ -12,6 +14,7 @@ struct AppWindow {
   std::string executable;      // the process's program file, "" when unknown
   std::string launchedEntry;   // the desktop entry the process was launched from, "" when unknown
   bool hidden = false;         // minimised or otherwise hidden
+  PixelIcon icon;              // the window's own icon, the size nearest 64 px; may be empty
 };
 
 // The windows of the applications on the display. Exists so tests can replace it.

@@ -163,13 +163,20 @@ void minimiseWindowsOf(pid_t pid) {
 
 }  // namespace
 
-TEST(AppsE2e, RunningAppsListsAGtkWindowByItsEntryAndSeesItMinimised) {
+TEST(AppsE2e, RunningAppsListsAGtkWindowByItsEntryOrClassAndSeesItMinimised) {
   requireDisplay();
   DesktopFixture fixture;
+  pid_t dialog = startProgram({"zenity", "--info", "--text=running-apps"});
+  // No entry claims the window yet: it goes by its window class and its own icon.
+  json unclaimed = waitFor({"running-apps"}, fixture.options,
+                           [](const json& r) { return named(r["apps"], "name", "Zenity"); });
+  const json* bare = named(unclaimed["apps"], "name", "Zenity");
+  ASSERT_NE(bare, nullptr) << unclaimed.dump();
+  EXPECT_EQ(pngShape((*bare)["icon"]), RGBA_64);
+
   write(fixture.apps() / "vesk-dialog.desktop",
         desktopEntry("Fixture Dialog", "zenity --info", fixture.icon().string(),
                      "StartupWMClass=Zenity\n"));
-  pid_t dialog = startProgram({"zenity", "--info", "--text=running-apps"});
   auto hasDialog = [](const json& r) { return named(r["apps"], "name", "Fixture Dialog"); };
   json shown = waitFor({"running-apps"}, fixture.options, hasDialog);
   const json* app = named(shown["apps"], "name", "Fixture Dialog");

@@ -4,12 +4,17 @@
 
 #include "platform/IconRenderer.h"
 
-// "Draws" an icon as the text "png:<file or first name>"; icons named "missing" cannot be drawn.
+// "Draws" a named icon as the text "png:<file or first name>"; icons named "missing" cannot be drawn.
 class FakeIconRenderer final : public IconRenderer {
  public:
   std::string png(const IconRef& icon, int size) override {
     std::string what = !icon.file.empty() ? icon.file : icon.names.empty() ? "" : icon.names.front();
     if (what.empty() || what == "missing" || size != 64) return "";
     return "png:" + what;
+  }
+  // Pixels "draw" as "pixels:<width>x<height>".
+  std::string png(const PixelIcon& icon, int size) override {
+    if (icon.empty() || size != 64) return "";
+    return "pixels:" + std::to_string(icon.width) + "x" + std::to_string(icon.height);
   }
 };

@@ -97,25 +97,29 @@ TEST(RunningAppsList, OneAppPerProcessHiddenOnlyWhenEveryWindowIs) {
   EXPECT_EQ(apps[0].name, "Geary");
   EXPECT_FALSE(apps[0].hidden);
   EXPECT_EQ(apps[0].icon.names, std::vector<std::string>{"geary"});
-  // Without an entry the window class names it and its instance is tried as an icon.
+  // Without an entry the window class names it.
   EXPECT_EQ(apps[1].name, "Tool");
   EXPECT_TRUE(apps[1].hidden);
-  EXPECT_EQ(apps[1].icon.names, std::vector<std::string>{"tool"});
   EXPECT_EQ(apps[2].name, "Tool");
   EXPECT_FALSE(apps[2].hidden);
 }
 
-TEST_F(AppCommandsTest, RunningAppsRepliesWithIconsAndEmptyIconsWhereNoneCanBeDrawn) {
+TEST_F(AppCommandsTest, RunningAppsDrawTheEntrysIconElseTheWindowsOwnElseNone) {
   fakes.appCatalog->installed = {entry("org.gnome.Geary", "Geary", "geary"),
                                  entry("broken", "Broken", "missing")};
-  AppWindow broken = window(2, "Broken");
-  fakes.windowList->windows = {window(1, "Geary"), broken};
+  AppWindow ownIcon = window(3, "Painted");
+  ownIcon.icon = PixelIcon{2, 1, {0xff000000u, 0xffffffffu}};
+  AppWindow drawnOverOwn = window(1, "Geary");
+  drawnOverOwn.icon = ownIcon.icon;
+  fakes.windowList->windows = {drawnOverOwn, window(2, "Broken"), ownIcon};
   auto answer = replyOf(run([](Context& c) { runRunningApps(c); }));
-  ASSERT_EQ(answer["apps"].size(), 2u);
+  ASSERT_EQ(answer["apps"].size(), 3u);
   EXPECT_EQ(answer["apps"][0]["name"], "Geary");
   EXPECT_EQ(answer["apps"][0]["hidden"], false);
   EXPECT_EQ(answer["apps"][0]["icon"], "data:image/png;base64," + base64("png:geary"));
   EXPECT_EQ(answer["apps"][1]["icon"], "");
+  // The window's own icon stands in where the entry gives none.
+  EXPECT_EQ(answer["apps"][2]["icon"], "data:image/png;base64," + base64("pixels:2x1"));
 }
 
 TEST_F(AppCommandsTest, RunningAppsWithoutWindowsIsAnEmptyList) {

@@ -24,6 +24,30 @@ PixbufPtr loadScaled(const std::string& file, int size) {
   return image;
 }
 
+// The pixels as an RGBA image, scaled to fit the square.
+PixbufPtr fromPixels(const PixelIcon& icon, int size) {
+  auto pixels = static_cast<std::size_t>(icon.width) * static_cast<std::size_t>(icon.height);
+  if (icon.empty() || icon.argb.size() < pixels) return {};
+  PixbufPtr image(gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, icon.width, icon.height));
+  if (!image) return image;
+  guchar* rows = gdk_pixbuf_get_pixels(image.get());
+  int stride = gdk_pixbuf_get_rowstride(image.get());
+  for (int y = 0; y < icon.height; ++y) {
+    guchar* pixel = rows + static_cast<std::ptrdiff_t>(y) * stride;
+    for (int x = 0; x < icon.width; ++x, pixel += 4) {
+      std::uint32_t argb = icon.argb[static_cast<std::size_t>(y) * icon.width + x];
+      pixel[0] = static_cast<guchar>(argb >> 16);
+      pixel[1] = static_cast<guchar>(argb >> 8);
+      pixel[2] = static_cast<guchar>(argb);
+      pixel[3] = static_cast<guchar>(argb >> 24);
+    }
+  }
+  double scale = static_cast<double>(size) / std::max(icon.width, icon.height);
+  int width = std::max(1, static_cast<int>(icon.width * scale + 0.5));
+  int height = std::max(1, static_cast<int>(icon.height * scale + 0.5));
+  return PixbufPtr(gdk_pixbuf_scale_simple(image.get(), width, height, GDK_INTERP_BILINEAR));
+}
+
 // The image centred on a transparent size × size RGBA square.
 PixbufPtr square(GdkPixbuf* image, int size) {
   PixbufPtr canvas(gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, size, size));
@@ -53,6 +77,14 @@ std::string encodePng(GdkPixbuf* image) {
 
 PixbufIconRenderer::PixbufIconRenderer() = default;
 PixbufIconRenderer::~PixbufIconRenderer() = default;
+
+std::string PixbufIconRenderer::png(const PixelIcon& icon, int size) {
+  if (size <= 0) return "";
+  auto image = fromPixels(icon, size);
+  if (!image) return "";
+  auto canvas = square(image.get(), size);
+  return canvas ? encodePng(canvas.get()) : "";
+}
 
 std::string PixbufIconRenderer::png(const IconRef& icon, int size) {
   if (size <= 0) return "";

@@ -13,6 +13,7 @@ class PixbufIconRenderer final : public IconRenderer {
   PixbufIconRenderer();
   ~PixbufIconRenderer() override;
   std::string png(const IconRef& icon, int size) override;
+  std::string png(const PixelIcon& icon, int size) override;
 
  private:
   std::unique_ptr<IconTheme> theme_;

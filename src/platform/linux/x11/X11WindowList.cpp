@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr int ICON_SIZE = 64;
+
 struct XFreeDeleter {
   void operator()(void* data) const { XFree(data); }
 };
@@ -71,8 +73,9 @@ struct Atoms {
         type(XInternAtom(display, "_NET_WM_WINDOW_TYPE", False)),
         normal(XInternAtom(display, "_NET_WM_WINDOW_TYPE_NORMAL", False)),
         dialog(XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False)),
-        gtkAppId(XInternAtom(display, "_GTK_APPLICATION_ID", False)) {}
-  Atom clientList, pid, state, hidden, skipTaskbar, type, normal, dialog, gtkAppId;
+        gtkAppId(XInternAtom(display, "_GTK_APPLICATION_ID", False)),
+        icon(XInternAtom(display, "_NET_WM_ICON", False)) {}
+  Atom clientList, pid, state, hidden, skipTaskbar, type, normal, dialog, gtkAppId, icon;
 };
 
 bool contains(const std::vector<unsigned long>& values, Atom atom) {
@@ -85,6 +88,35 @@ bool isAppWindow(const std::vector<unsigned long>& types, const std::vector<unsi
                  const Atoms& atoms) {
   if (contains(states, atoms.skipTaskbar)) return false;
   return types.empty() || contains(types, atoms.normal) || contains(types, atoms.dialog);
+}
+
+// The window's own icon of the size nearest the wanted one, preferring larger (scaling down
+// looks better): the property holds any number of (width, height, width × height pixels).
+PixelIcon iconOf(const std::vector<unsigned long>& values, int wanted) {
+  PixelIcon best;
+  auto score = [wanted](unsigned long side) {
+    long s = static_cast<long>(side);
+    return s >= wanted ? s - wanted : 4 * (wanted - s);
+  };
+  std::size_t at = 0;
+  constexpr unsigned long LARGEST = 1024;
+  while (values.size() - at >= 2) {
+    unsigned long width = values[at];
+    unsigned long height = values[at + 1];
+    if (width == 0 || height == 0 || width > LARGEST || height > LARGEST ||
+        width * height > values.size() - at - 2) {
+      break;
+    }
+    unsigned long side = std::max(width, height);
+    if (best.empty() || score(side) < score(static_cast<unsigned long>(std::max(best.width, best.height)))) {
+      best.width = static_cast<int>(width);
+      best.height = static_cast<int>(height);
+      best.argb.assign(values.begin() + static_cast<long>(at + 2),
+                       values.begin() + static_cast<long>(at + 2 + width * height));
+    }
+    at += 2 + width * height;
+  }
+  return best;
 }
 
 std::string executableOf(long pid) {
@@ -137,6 +169,7 @@ std::vector<AppWindow> X11WindowList::appWindows() {
     }
     app.gtkAppId = textOf(d, window, atoms.gtkAppId);
     app.hidden = contains(states, atoms.hidden);
+    app.icon = iconOf(longsOf(d, window, atoms.icon, XA_CARDINAL), ICON_SIZE);
     if (app.pid > 0) {
       app.executable = executableOf(app.pid);
       app.launchedEntry = launchedEntryOf(app.pid);
