@@ -75,15 +75,6 @@ std::string chosenTheme() {
   return DEFAULT_THEME;
 }
 
-std::optional<fs::path> withExtension(const fs::path& folder, const std::string& name) {
-  for (const char* extension : EXTENSIONS) {
-    fs::path candidate = folder / (name + extension);
-    std::error_code error;
-    if (fs::is_regular_file(candidate, error)) return candidate;
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 
 int IconTheme::Folder::distance(int wanted) const {
@@ -158,15 +149,30 @@ std::optional<IconTheme::Theme> IconTheme::load(const std::string& name,
   return std::nullopt;
 }
 
+std::optional<fs::path> IconTheme::fileIn(const fs::path& folder, const std::string& name) {
+  auto [listing, fresh] = listings_.try_emplace(folder.string());
+  if (fresh) {
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+      listing->second.insert(it->path().filename().string());
+    }
+  }
+  for (const char* extension : EXTENSIONS) {
+    std::string file = name + extension;
+    if (listing->second.count(file) > 0) return folder / file;
+  }
+  return std::nullopt;
+}
+
 std::optional<fs::path> IconTheme::inTheme(const Theme& theme, const std::string& name,
-                                           int size) const {
+                                           int size) {
   std::optional<fs::path> closest;
   int closestDistance = std::numeric_limits<int>::max();
   for (const auto& folder : theme.folders) {
     int distance = folder.distance(size);
     if (distance >= closestDistance) continue;
     for (const auto& base : bases_) {
-      if (auto file = withExtension(base / theme.name / folder.path, name)) {
+      if (auto file = fileIn(base / theme.name / folder.path, name)) {
         if (distance == 0) return file;
         closest = file;
         closestDistance = distance;
@@ -177,9 +183,9 @@ std::optional<fs::path> IconTheme::inTheme(const Theme& theme, const std::string
   return closest;
 }
 
-std::optional<fs::path> IconTheme::unthemed(const std::string& name) const {
+std::optional<fs::path> IconTheme::unthemed(const std::string& name) {
   for (const auto& base : bases_) {
-    if (auto file = withExtension(base, name)) return file;
+    if (auto file = fileIn(base, name)) return file;
   }
   return std::nullopt;
 }

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 // Finds icon files by name the way the freedesktop icon theme rules do: the user's theme, the
@@ -34,9 +36,13 @@ class IconTheme {
 
   std::optional<Theme> load(const std::string& name, std::vector<std::string>& inherits) const;
   std::optional<std::filesystem::path> inTheme(const Theme& theme, const std::string& name,
-                                               int size) const;
-  std::optional<std::filesystem::path> unthemed(const std::string& name) const;
+                                               int size);
+  std::optional<std::filesystem::path> unthemed(const std::string& name);
+  // The icon file of that name in the folder, looked up in the folder's listing (read once).
+  std::optional<std::filesystem::path> fileIn(const std::filesystem::path& folder,
+                                              const std::string& name);
 
   std::vector<std::filesystem::path> bases_;
+  std::unordered_map<std::string, std::unordered_set<std::string>> listings_;
   std::vector<Theme> chain_;
 };
