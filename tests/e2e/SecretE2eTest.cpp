@@ -145,3 +145,15 @@ TEST(SecretE2e, AnUnreachableKeyringIsAFailureWithACode) {
   EXPECT_EQ(got.err.rfind("Keychain read failed (", 0), 0u) << got.err;
   EXPECT_EQ(got.out, "");
 }
+
+TEST(SecretE2e, ANameThatIsNotUtf8IsRefusedBeforeTheKeyringIsTouched) {
+  requireKeyring();
+  std::string name = uniqueName("bad \xff");
+  RunResult set = secret("set", name, "value\n");
+  EXPECT_EQ(set.status, 1);
+  EXPECT_EQ(set.err, "Keychain write failed (13)");
+  RunResult got = secret("get", name);
+  EXPECT_EQ(got.status, 1);
+  EXPECT_EQ(got.err, "Keychain read failed (13)");
+  EXPECT_EQ(got.out, "");
+}

@@ -22,8 +22,19 @@ struct HashTableUnref {
 };
 using HashTablePtr = std::unique_ptr<GHashTable, HashTableUnref>;
 
+// D-Bus carries attributes and labels as UTF-8 strings; other bytes would make libsecret drop
+// the attribute and store the item under the wrong name.
+void requireText(const std::string& text) {
+  if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr) ||
+      text.find('\0') != std::string::npos) {
+    throw SecretStoreError(G_IO_ERROR_INVALID_ARGUMENT, "Keyring names must be UTF-8 text.");
+  }
+}
+
 // The attribute table of a key; it borrows the key's strings.
 HashTablePtr attributesOf(const SecretKey& key) {
+  requireText(key.service);
+  requireText(key.account);
   HashTablePtr table(g_hash_table_new(g_str_hash, g_str_equal));
   g_hash_table_insert(table.get(), const_cast<char*>("service"),
                       const_cast<char*>(key.service.c_str()));
@@ -58,9 +69,9 @@ SecretValuePtr valueOf(const std::string& value) {
 }  // namespace
 
 std::optional<std::string> LibsecretStore::read(const SecretKey& key, Limit limit) {
+  auto attributes = attributesOf(key);
   CallLimit bound(limit);
   auto service = connect(bound);
-  auto attributes = attributesOf(key);
   GError* error = nullptr;
   SecretValuePtr value(secret_service_lookup_sync(service.get(), nullptr, attributes.get(),
                                                   bound.cancellable(), &error));
@@ -72,9 +83,9 @@ std::optional<std::string> LibsecretStore::read(const SecretKey& key, Limit limi
 }
 
 bool LibsecretStore::replace(const SecretKey& key, const std::string& value, Limit limit) {
+  auto attributes = attributesOf(key);
   CallLimit bound(limit);
   auto service = connect(bound);
-  auto attributes = attributesOf(key);
   GError* error = nullptr;
   ItemListPtr items(secret_service_search_sync(service.get(), nullptr, attributes.get(),
                                                SECRET_SEARCH_UNLOCK, bound.cancellable(),
@@ -91,9 +102,10 @@ bool LibsecretStore::replace(const SecretKey& key, const std::string& value, Lim
 
 void LibsecretStore::add(const SecretKey& key, const std::string& value, const std::string& label,
                          Limit limit) {
+  requireText(label);
+  auto attributes = attributesOf(key);
   CallLimit bound(limit);
   auto service = connect(bound);
-  auto attributes = attributesOf(key);
   auto secret = valueOf(value);
   GError* error = nullptr;
   if (!secret_service_store_sync(service.get(), nullptr, attributes.get(),
@@ -104,9 +116,9 @@ void LibsecretStore::add(const SecretKey& key, const std::string& value, const s
 }
 
 bool LibsecretStore::remove(const SecretKey& key, Limit limit) {
+  auto attributes = attributesOf(key);
   CallLimit bound(limit);
   auto service = connect(bound);
-  auto attributes = attributesOf(key);
   GError* error = nullptr;
   bool removed = secret_service_clear_sync(service.get(), nullptr, attributes.get(),
                                            bound.cancellable(), &error);
