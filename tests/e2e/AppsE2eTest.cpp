@@ -166,17 +166,19 @@ void minimiseWindowsOf(pid_t pid) {
 TEST(AppsE2e, RunningAppsListsAGtkWindowByItsEntryOrClassAndSeesItMinimised) {
   requireDisplay();
   DesktopFixture fixture;
-  pid_t dialog = startProgram({"zenity", "--info", "--text=running-apps"});
+  // A window class of this test's own, so other tests' dialogs on the display do not count.
+  std::string windowClass = "VeskFixture" + std::to_string(getpid());
+  pid_t dialog = startProgram({"zenity", "--info", "--text=running-apps", "--class=" + windowClass});
   // No entry claims the window yet: it goes by its window class and its own icon.
   json unclaimed = waitFor({"running-apps"}, fixture.options,
-                           [](const json& r) { return named(r["apps"], "name", "Zenity"); });
-  const json* bare = named(unclaimed["apps"], "name", "Zenity");
+                           [&](const json& r) { return named(r["apps"], "name", windowClass); });
+  const json* bare = named(unclaimed["apps"], "name", windowClass);
   ASSERT_NE(bare, nullptr) << unclaimed.dump();
   EXPECT_EQ(pngShape((*bare)["icon"]), RGBA_64);
 
   write(fixture.apps() / "vesk-dialog.desktop",
         desktopEntry("Fixture Dialog", "zenity --info", fixture.icon().string(),
-                     "StartupWMClass=Zenity\n"));
+                     "StartupWMClass=" + windowClass + "\n"));
   auto hasDialog = [](const json& r) { return named(r["apps"], "name", "Fixture Dialog"); };
   json shown = waitFor({"running-apps"}, fixture.options, hasDialog);
   const json* app = named(shown["apps"], "name", "Fixture Dialog");
