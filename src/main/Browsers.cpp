@@ -7,10 +7,7 @@ namespace {
 
 std::string nameOf(const std::string& path) {
   auto slash = path.rfind('/');
-  std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-  constexpr std::string_view SUFFIX = ".desktop";
-  if (file.size() > SUFFIX.size() && file.ends_with(SUFFIX)) file.resize(file.size() - SUFFIX.size());
-  return file;
+  return withoutDesktopSuffix(slash == std::string::npos ? path : path.substr(slash + 1));
 }
 
 bool inside(const std::string& path, const std::vector<std::string>& folders) {

@@ -19,7 +19,8 @@ nlohmann::json chromeProfiles(std::string_view stateText) {
       continue;
     }
     auto active = info.find("active_time");
-    nlohmann::json activeTime = active != info.end() && active->is_number() ? *active : nlohmann::json(0);
+    bool timed = active != info.end() && active->is_number();
+    nlohmann::json activeTime = timed ? *active : nlohmann::json(0);
     profiles.push_back({{"dir", dir}, {"email", *user}, {"activeTime", activeTime}});
   }
   return profiles;

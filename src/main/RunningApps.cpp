@@ -17,13 +17,6 @@ std::string baseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// "org.gnome.Geary.desktop" → "org.gnome.Geary".
-std::string idStem(const std::string& id) {
-  constexpr std::string_view SUFFIX = ".desktop";
-  if (id.size() > SUFFIX.size() && id.ends_with(SUFFIX)) return id.substr(0, id.size() - SUFFIX.size());
-  return id;
-}
-
 const AppEntry* firstWhere(const std::vector<AppEntry>& entries,
                            const std::function<bool(const AppEntry&)>& test) {
   auto found = std::find_if(entries.begin(), entries.end(), test);
@@ -45,7 +38,7 @@ std::string groupOf(const AppWindow& window) {
 const AppEntry* entryOfWindow(const AppWindow& window, const std::vector<AppEntry>& entries) {
   if (!window.gtkAppId.empty()) {
     if (auto* entry = firstWhere(entries, [&](const AppEntry& e) {
-          return idStem(e.id) == window.gtkAppId;
+          return withoutDesktopSuffix(e.id) == window.gtkAppId;
         })) {
       return entry;
     }
@@ -58,13 +51,14 @@ const AppEntry* entryOfWindow(const AppWindow& window, const std::vector<AppEntr
     }
   }
   if (auto* entry = firstWhere(entries, [&](const AppEntry& e) {
-        return !e.wmClass.empty() && (e.wmClass == window.wmClass || e.wmClass == window.wmInstance);
+        return !e.wmClass.empty() &&
+               (e.wmClass == window.wmClass || e.wmClass == window.wmInstance);
       })) {
     return entry;
   }
   // By the entry's id, whole ("firefox-esr") or its last reverse-DNS part ("org.gnome.Geary").
   if (auto* entry = firstWhere(entries, [&](const AppEntry& e) {
-        std::string stem = idStem(e.id);
+        std::string stem = withoutDesktopSuffix(e.id);
         auto dot = stem.rfind('.');
         return sameClass(stem, window) ||
                (dot != std::string::npos && sameClass(stem.substr(dot + 1), window));

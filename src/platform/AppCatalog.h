@@ -3,6 +3,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/IconRenderer.h"
@@ -16,6 +17,16 @@ struct AppEntry {
   std::string executable;  // the program its Exec line starts, as written there
   IconRef icon;
 };
+
+// A desktop id or entry file name without its ".desktop": "org.gnome.Geary.desktop" gives
+// "org.gnome.Geary".
+inline std::string withoutDesktopSuffix(std::string name) {
+  constexpr std::string_view SUFFIX = ".desktop";
+  if (name.size() > SUFFIX.size() && name.ends_with(SUFFIX)) {
+    name.resize(name.size() - SUFFIX.size());
+  }
+  return name;
+}
 
 // How a launch went: not started (with the reason), or started and then either still running
 // when the watch ended or exited with a status.

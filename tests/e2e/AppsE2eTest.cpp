@@ -168,7 +168,8 @@ TEST(AppsE2e, RunningAppsListsAGtkWindowByItsEntryOrClassAndSeesItMinimised) {
   DesktopFixture fixture;
   // A window class of this test's own, so other tests' dialogs on the display do not count.
   std::string windowClass = "VeskFixture" + std::to_string(getpid());
-  pid_t dialog = startProgram({"zenity", "--info", "--text=running-apps", "--class=" + windowClass});
+  pid_t dialog =
+      startProgram({"zenity", "--info", "--text=running-apps", "--class=" + windowClass});
   // No entry claims the window yet: it goes by its window class and its own icon.
   json unclaimed = waitFor({"running-apps"}, fixture.options,
                            [&](const json& r) { return named(r["apps"], "name", windowClass); });
@@ -237,7 +238,8 @@ TEST(AppsE2e, BrowsersAreTheHttpsHandlersInAcceptedFoldersAndTheDefaultMayLieEls
   write(fixture.scratch.configHome() / "mimeapps.list",
         "[Default Applications]\nx-scheme-handler/https=vesk-portable.desktop\n");
   json second = replyOf({"browsers"}, fixture.options);
-  EXPECT_EQ(second["macDefault"], (fixture.outside() / "applications/vesk-portable.desktop").string());
+  EXPECT_EQ(second["macDefault"],
+            (fixture.outside() / "applications/vesk-portable.desktop").string());
   EXPECT_EQ(named(second["browsers"], "name", "vesk-portable"), nullptr);
 }
 
@@ -248,7 +250,8 @@ TEST(AppsE2e, OpenerFindsTheHandlerOfASchemeOrAFileTypeOrNull) {
   write(fixture.apps() / "vesk-text.desktop",
         desktopEntry("Fixture Text", "true %f", "", "MimeType=text/plain;\n"));
   write(fixture.apps() / "mimeinfo.cache",
-        "[MIME Cache]\nx-scheme-handler/mailto=vesk-mail.desktop;\ntext/plain=vesk-text.desktop;\n");
+        "[MIME Cache]\nx-scheme-handler/mailto=vesk-mail.desktop;\n"
+        "text/plain=vesk-text.desktop;\n");
   fs::path note = fixture.scratch.root() / "note.txt";
   write(note, "plain words\n");
 
@@ -270,8 +273,10 @@ TEST(AppsE2e, ChromeProfilesFromTheStateFileOrNone) {
   EXPECT_EQ(absent.status, 0);
 
   write(scratch.home() / ".config/google-chrome/Local State",
-        R"({"profile":{"info_cache":{"Default":{"user_name":"a@example.org","active_time":1733700000.25},)"
-        R"("Profile 2":{"user_name":"","active_time":5},"Profile 3":{"user_name":"b@example.org"}}}})");
+        R"({"profile":{"info_cache":{)"
+        R"("Default":{"user_name":"a@example.org","active_time":1733700000.25},)"
+        R"("Profile 2":{"user_name":"","active_time":5},)"
+        R"("Profile 3":{"user_name":"b@example.org"}}}})");
   json profiles = replyOf({"chrome-profiles", "ignored"}, options);
   ASSERT_EQ(profiles.size(), 2u);
   const json* main = named(profiles, "dir", "Default");
@@ -286,8 +291,9 @@ TEST(AppsE2e, ChromeOpenStartsTheEntryWithoutAShellAndReportsFailures) {
   RunOptions options;
   options.env = scratch.env();
   fs::path record = scratch.root() / "args";
-  write(scratch.root() / "record.sh", "printf '%s\\n' \"$@\" > '" + record.string() + ".tmp'\n"
-                                      "mv '" + record.string() + ".tmp' '" + record.string() + "'\n");
+  std::string partial = record.string() + ".tmp";
+  write(scratch.root() / "record.sh", "printf '%s\\n' \"$@\" > '" + partial + "'\n" +
+                                          "mv '" + partial + "' '" + record.string() + "'\n");
   fs::path entry = scratch.dataHome() / "applications/vesk-chrome.desktop";
   // Besides the URL codes, the entry's file (%k), icon (%i), name (%c) and a literal "%".
   write(entry, desktopEntry("Fixture Chrome",

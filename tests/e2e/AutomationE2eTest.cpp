@@ -72,8 +72,9 @@ TEST(AutomationE2e, AbsentTargetWithNoLaunchIsNotRunning) {
 TEST(AutomationE2e, ARunningTargetIsGranted) {
   requireBus();
   OwnedName music("org.gnome.Music");
-  for (std::vector<std::string> args : {std::vector<std::string>{"permission", "music", "--no-launch"},
-                                        std::vector<std::string>{"permission-request", "music"}}) {
+  using Args = std::vector<std::string>;
+  for (const Args& args : {Args{"permission", "music", "--no-launch"},
+                           Args{"permission-request", "music"}}) {
     RunResult r = runVesk(args);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, R"({"status":"granted"})");

@@ -20,7 +20,8 @@ std::string uniqueName(const std::string& what) {
   return "e2e " + what + "/" + std::to_string(getpid()) + "/x";
 }
 
-RunResult secret(const std::string& action, const std::string& name, const std::string& input = "") {
+RunResult secret(const std::string& action, const std::string& name,
+                 const std::string& input = "") {
   RunOptions options;
   options.input = input;
   return runVesk({"secret", action, name}, options);

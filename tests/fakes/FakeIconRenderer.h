@@ -4,11 +4,13 @@
 
 #include "platform/IconRenderer.h"
 
-// "Draws" a named icon as the text "png:<file or first name>"; icons named "missing" cannot be drawn.
+// "Draws" a named icon as the text "png:<file or first name>"; an icon named "missing" cannot
+// be drawn.
 class FakeIconRenderer final : public IconRenderer {
  public:
   std::string png(const IconRef& icon, int size) override {
-    std::string what = !icon.file.empty() ? icon.file : icon.names.empty() ? "" : icon.names.front();
+    std::string what = icon.file;
+    if (what.empty() && !icon.names.empty()) what = icon.names.front();
     if (what.empty() || what == "missing" || size != 64) return "";
     return "png:" + what;
   }

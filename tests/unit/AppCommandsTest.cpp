@@ -30,7 +30,7 @@ AppWindow window(long pid, const std::string& wmClass, bool hidden = false) {
   w.pid = pid;
   w.wmClass = wmClass;
   // The instance name is usually the class name in lower case.
-  for (char c : wmClass) w.wmInstance += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (unsigned char c : wmClass) w.wmInstance += static_cast<char>(std::tolower(c));
   w.hidden = hidden;
   return w;
 }
@@ -175,21 +175,23 @@ TEST_F(AppCommandsTest, ChromeOpenLaunchesTheEntryWithProfileThenUrl) {
   });
   EXPECT_EQ(opened.status, 0);
   EXPECT_EQ(opened.out, R"({"opened":true})");
-  ASSERT_EQ(fakes.appCatalog->launches.size(), 1u);
-  EXPECT_EQ(fakes.appCatalog->launches[0].entryPath, "/usr/share/applications/google-chrome.desktop");
-  EXPECT_EQ(fakes.appCatalog->launches[0].args,
+  const auto& launches = fakes.appCatalog->launches;
+  ASSERT_EQ(launches.size(), 1u);
+  EXPECT_EQ(launches[0].entryPath, "/usr/share/applications/google-chrome.desktop");
+  EXPECT_EQ(launches[0].args,
             (std::vector<std::string>{"--profile-directory=Profile 1", "https://example.org/a"}));
 }
 
 TEST_F(AppCommandsTest, ChromeOpenReportsAFailedStartAndAFailedExit) {
   fakes.appCatalog->launchResult = LaunchResult{false, "No such file", std::nullopt};
-  auto unstarted = run([](Context& c) { runChromeOpen(c, "/x.desktop", "Default", "https://a.b"); });
+  auto open = [](Context& c) { runChromeOpen(c, "/x.desktop", "Default", "https://a.b"); };
+  auto unstarted = run(open);
   EXPECT_EQ(unstarted.status, 1);
   EXPECT_EQ(unstarted.err, "Couldn't open Chrome: No such file");
   EXPECT_EQ(unstarted.out, "");
 
   fakes.appCatalog->launchResult = LaunchResult{true, "", 2};
-  auto failed = run([](Context& c) { runChromeOpen(c, "/x.desktop", "Default", "https://a.b"); });
+  auto failed = run(open);
   EXPECT_EQ(failed.status, 1);
   EXPECT_EQ(failed.err, "Chrome didn't open.");
 }

@@ -21,10 +21,9 @@ GObjectPtr<GDBusConnection> connection() {
 GVariantPtr callDaemon(GDBusConnection* bus, const char* method, GVariant* parameters,
                        const GVariantType* replyType, int limitMs, GErrorPtr& error) {
   GError* raw = nullptr;
-  GVariantPtr reply(g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                                "org.freedesktop.DBus", method, parameters,
-                                                replyType, G_DBUS_CALL_FLAGS_NONE, limitMs,
-                                                nullptr, &raw));
+  GVariantPtr reply(g_dbus_connection_call_sync(
+      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method,
+      parameters, replyType, G_DBUS_CALL_FLAGS_NONE, limitMs, nullptr, &raw));
   error.reset(raw);
   return reply;
 }
@@ -60,7 +59,8 @@ bool GioAppBus::activate(const std::string& name, std::chrono::milliseconds limi
   while (g_variant_iter_next(iter, "&s", &each)) known = known || name == each;
   g_variant_iter_free(iter);
   if (!known) return false;
-  auto started = callDaemon(bus.get(), "StartServiceByName", g_variant_new("(su)", name.c_str(), 0u),
-                            G_VARIANT_TYPE("(u)"), static_cast<int>(limit.count()), error);
+  auto started =
+      callDaemon(bus.get(), "StartServiceByName", g_variant_new("(su)", name.c_str(), 0u),
+                 G_VARIANT_TYPE("(u)"), static_cast<int>(limit.count()), error);
   return static_cast<bool>(started);
 }

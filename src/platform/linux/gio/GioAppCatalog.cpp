@@ -117,7 +117,7 @@ std::vector<std::string> commandOf(GDesktopAppInfo* app, const std::string& entr
     } else if (text.size() == 2 && text[0] == '%') {
       // A deprecated field code (%d, %D, %n, %N, %v, %m): it stands for nothing.
     } else {
-      for (std::size_t at = text.find("%%"); at != std::string::npos; at = text.find("%%", at + 1)) {
+      for (auto at = text.find("%%"); at != std::string::npos; at = text.find("%%", at + 1)) {
         text.erase(at, 1);
       }
       command.push_back(std::move(text));

@@ -108,7 +108,8 @@ PixelIcon iconOf(const std::vector<unsigned long>& values, int wanted) {
       break;
     }
     unsigned long side = std::max(width, height);
-    if (best.empty() || score(side) < score(static_cast<unsigned long>(std::max(best.width, best.height)))) {
+    auto bestSide = static_cast<unsigned long>(std::max(best.width, best.height));
+    if (best.empty() || score(side) < score(bestSide)) {
       best.width = static_cast<int>(width);
       best.height = static_cast<int>(height);
       best.argb.assign(values.begin() + static_cast<long>(at + 2),
