@@ -23,7 +23,7 @@ std::vector<Browser> acceptedBrowsers(const std::vector<AppEntry>& handlers,
   std::vector<Browser> browsers;
   std::set<std::string> seen;
   for (const auto& entry : handlers) {
-    if (!inside(entry.path, folders)) continue;
+    if (entry.hidden || !inside(entry.path, folders)) continue;
     const std::string& identity = entry.id.empty() ? entry.path : entry.id;
     if (!seen.insert(identity).second) continue;
     browsers.push_back(Browser{nameOf(entry.path), entry.path, entry.icon});

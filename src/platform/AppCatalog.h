@@ -16,6 +16,7 @@ struct AppEntry {
   std::string wmClass;     // its StartupWMClass, or ""
   std::string executable;  // the program its Exec line starts, as written there
   IconRef icon;
+  bool hidden = false;     // NoDisplay: an entry not meant to be shown to the user
 };
 
 // A desktop id or entry file name without its ".desktop": "org.gnome.Geary.desktop" gives

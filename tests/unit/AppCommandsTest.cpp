@@ -139,7 +139,10 @@ TEST_F(AppCommandsTest, BrowsersKeepAcceptedFoldersAndTheFirstOfEachApplication)
   flatpak.path = "/var/lib/flatpak/exports/share/applications/org.chromium.Chromium.desktop";
   AppEntry elsewhere = entry("portable", "Portable");
   elsewhere.path = "/opt/portable/portable.desktop";
-  fakes.appCatalog->handlers["x-scheme-handler/https"] = {system, elsewhere, user, mine, flatpak};
+  AppEntry helper = entry("link-helper", "Link helper");
+  helper.hidden = true;
+  fakes.appCatalog->handlers["x-scheme-handler/https"] = {system, elsewhere, user, helper, mine,
+                                                          flatpak};
   fakes.appCatalog->defaults["x-scheme-handler/https"] = elsewhere;
 
   auto answer = replyOf(run([](Context& c) { runBrowsers(c); }));

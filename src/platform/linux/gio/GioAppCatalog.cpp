@@ -51,6 +51,7 @@ std::optional<AppEntry> entryOf(GAppInfo* app) {
   entry.wmClass = textOf(g_desktop_app_info_get_startup_wm_class(desktop));
   entry.executable = textOf(g_app_info_get_executable(app));
   entry.icon = iconOf(app);
+  entry.hidden = g_desktop_app_info_get_nodisplay(desktop) != FALSE;
   return entry;
 }
 
