@@ -13,6 +13,12 @@ struct Timings {
   // permission <automation name>: checks while the target starts, and the pause between them.
   int automationChecks = 40;
   Millis automationPoll{250};
+  // permission <automation name>: how long D-Bus activation of the target may take to answer.
+  Millis automationActivationLimit{10000};
+  // secret: how long one keyring call may take (a locked keyring waits on its unlock prompt).
+  Millis secretCallLimit{60000};
+  // chrome-open: how long the started browser is watched for an early failed exit.
+  Millis launchWatch{1000};
   // listen who mic: the pause between two passes.
   Seconds micUserWatchPause{3.0};
 };

@@ -3,10 +3,15 @@
 #include <memory>
 
 #include "platform/Accessibility.h"
+#include "platform/AppBus.h"
+#include "platform/AppCatalog.h"
 #include "platform/Desktop.h"
+#include "platform/IconRenderer.h"
+#include "platform/SecretStore.h"
 #include "platform/SoundServer.h"
 #include "platform/SyntheticInput.h"
 #include "platform/SystemSounds.h"
+#include "platform/WindowList.h"
 
 // Every operating-system service the program uses, one interface each.
 // main() fills it with the real backends; tests fill it with fakes.
@@ -17,4 +22,9 @@ struct Platform {
   std::unique_ptr<SyntheticInput> syntheticInput;
   std::unique_ptr<Desktop> desktop;
   std::unique_ptr<SystemSounds> systemSounds;
+  std::unique_ptr<SecretStore> secretStore;
+  std::unique_ptr<AppCatalog> appCatalog;
+  std::unique_ptr<WindowList> windowList;
+  std::unique_ptr<IconRenderer> iconRenderer;
+  std::unique_ptr<AppBus> appBus;
 };

@@ -4,6 +4,11 @@
 #include <set>
 #include <string>
 
+#include "fakes/FakeAppBus.h"
+#include "fakes/FakeAppCatalog.h"
+#include "fakes/FakeIconRenderer.h"
+#include "fakes/FakeSecretStore.h"
+#include "fakes/FakeWindowList.h"
 #include "platform/Platform.h"
 
 class FakeSoundServer final : public SoundServer {
@@ -59,6 +64,11 @@ struct FakePlatform {
   FakeSyntheticInput* syntheticInput;
   FakeDesktop* desktop;
   FakeSystemSounds* systemSounds;
+  FakeSecretStore* secretStore;
+  FakeAppCatalog* appCatalog;
+  FakeWindowList* windowList;
+  FakeIconRenderer* iconRenderer;
+  FakeAppBus* appBus;
   Platform platform;
 
   FakePlatform() {
@@ -67,5 +77,10 @@ struct FakePlatform {
     platform.syntheticInput.reset(syntheticInput = new FakeSyntheticInput);
     platform.desktop.reset(desktop = new FakeDesktop);
     platform.systemSounds.reset(systemSounds = new FakeSystemSounds);
+    platform.secretStore.reset(secretStore = new FakeSecretStore);
+    platform.appCatalog.reset(appCatalog = new FakeAppCatalog);
+    platform.windowList.reset(windowList = new FakeWindowList);
+    platform.iconRenderer.reset(iconRenderer = new FakeIconRenderer);
+    platform.appBus.reset(appBus = new FakeAppBus);
   }
 };

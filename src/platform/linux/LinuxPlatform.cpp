@@ -1,10 +1,15 @@
 #include "platform/linux/LinuxPlatform.h"
 
 #include "platform/linux/canberra/SoundThemeSounds.h"
+#include "platform/linux/gdkpixbuf/PixbufIconRenderer.h"
+#include "platform/linux/gio/GioAppBus.h"
+#include "platform/linux/gio/GioAppCatalog.h"
 #include "platform/linux/gio/GioAccessibility.h"
 #include "platform/linux/gio/GioDesktop.h"
+#include "platform/linux/libsecret/LibsecretStore.h"
 #include "platform/linux/pulse/PulseSoundServer.h"
 #include "platform/linux/x11/X11SyntheticInput.h"
+#include "platform/linux/x11/X11WindowList.h"
 
 Platform makeLinuxPlatform() {
   Platform platform;
@@ -13,5 +18,10 @@ Platform makeLinuxPlatform() {
   platform.syntheticInput = std::make_unique<X11SyntheticInput>();
   platform.desktop = std::make_unique<GioDesktop>();
   platform.systemSounds = std::make_unique<SoundThemeSounds>();
+  platform.secretStore = std::make_unique<LibsecretStore>();
+  platform.appCatalog = std::make_unique<GioAppCatalog>();
+  platform.windowList = std::make_unique<X11WindowList>();
+  platform.iconRenderer = std::make_unique<PixbufIconRenderer>();
+  platform.appBus = std::make_unique<GioAppBus>();
   return platform;
 }

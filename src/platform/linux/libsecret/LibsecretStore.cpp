@@ -1,0 +1,127 @@
+#include "platform/linux/libsecret/LibsecretStore.h"
+
+#include <libsecret/secret.h>
+
+#include "platform/linux/gio/GioHandles.h"
+#include "platform/linux/libsecret/CallLimit.h"
+
+namespace {
+
+struct SecretValueUnref {
+  void operator()(SecretValue* value) const { secret_value_unref(value); }
+};
+using SecretValuePtr = std::unique_ptr<SecretValue, SecretValueUnref>;
+
+struct ItemListFree {
+  void operator()(GList* items) const { g_list_free_full(items, g_object_unref); }
+};
+using ItemListPtr = std::unique_ptr<GList, ItemListFree>;
+
+struct HashTableUnref {
+  void operator()(GHashTable* table) const { g_hash_table_unref(table); }
+};
+using HashTablePtr = std::unique_ptr<GHashTable, HashTableUnref>;
+
+// D-Bus carries attributes and labels as UTF-8 strings; other bytes would make libsecret drop
+// the attribute and store the item under the wrong name.
+void requireText(const std::string& text) {
+  if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr) ||
+      text.find('\0') != std::string::npos) {
+    throw SecretStoreError(G_IO_ERROR_INVALID_ARGUMENT, "Keyring names must be UTF-8 text.");
+  }
+}
+
+// The attribute table of a key; it borrows the key's strings.
+HashTablePtr attributesOf(const SecretKey& key) {
+  requireText(key.service);
+  requireText(key.account);
+  HashTablePtr table(g_hash_table_new(g_str_hash, g_str_equal));
+  g_hash_table_insert(table.get(), const_cast<char*>("service"),
+                      const_cast<char*>(key.service.c_str()));
+  g_hash_table_insert(table.get(), const_cast<char*>("account"),
+                      const_cast<char*>(key.account.c_str()));
+  return table;
+}
+
+// Throws for a failed call; a call cut short by its limit reports a time-out.
+[[noreturn]] void raise(GError* raw, CallLimit& limit) {
+  GErrorPtr error(raw);
+  if (limit.fired()) {
+    throw SecretStoreError(G_IO_ERROR_TIMED_OUT, "The keyring did not answer in time.");
+  }
+  if (!error) throw SecretStoreError(-1, "The keyring failed without saying why.");
+  throw SecretStoreError(error->code, error->message);
+}
+
+GObjectPtr<SecretService> connect(CallLimit& limit) {
+  GError* error = nullptr;
+  SecretService* service =
+      secret_service_get_sync(SECRET_SERVICE_NONE, limit.cancellable(), &error);
+  if (service == nullptr) raise(error, limit);
+  return GObjectPtr<SecretService>(service);
+}
+
+SecretValuePtr valueOf(const std::string& value) {
+  return SecretValuePtr(
+      secret_value_new(value.data(), static_cast<gssize>(value.size()), "text/plain"));
+}
+
+}  // namespace
+
+std::optional<std::string> LibsecretStore::read(const SecretKey& key, Limit limit) {
+  auto attributes = attributesOf(key);
+  CallLimit bound(limit);
+  auto service = connect(bound);
+  GError* error = nullptr;
+  SecretValuePtr value(secret_service_lookup_sync(service.get(), nullptr, attributes.get(),
+                                                  bound.cancellable(), &error));
+  if (error != nullptr) raise(error, bound);
+  if (!value) return std::nullopt;
+  gsize length = 0;
+  const gchar* bytes = secret_value_get(value.get(), &length);
+  return std::string(bytes, length);
+}
+
+bool LibsecretStore::replace(const SecretKey& key, const std::string& value, Limit limit) {
+  auto attributes = attributesOf(key);
+  CallLimit bound(limit);
+  auto service = connect(bound);
+  GError* error = nullptr;
+  ItemListPtr items(secret_service_search_sync(service.get(), nullptr, attributes.get(),
+                                               SECRET_SEARCH_UNLOCK, bound.cancellable(),
+                                               &error));
+  if (error != nullptr) raise(error, bound);
+  if (!items) return false;
+  auto secret = valueOf(value);
+  if (!secret_item_set_secret_sync(SECRET_ITEM(items->data), secret.get(), bound.cancellable(),
+                                   &error)) {
+    raise(error, bound);
+  }
+  return true;
+}
+
+void LibsecretStore::add(const SecretKey& key, const std::string& value, const std::string& label,
+                         Limit limit) {
+  requireText(label);
+  auto attributes = attributesOf(key);
+  CallLimit bound(limit);
+  auto service = connect(bound);
+  auto secret = valueOf(value);
+  GError* error = nullptr;
+  if (!secret_service_store_sync(service.get(), nullptr, attributes.get(),
+                                 SECRET_COLLECTION_DEFAULT, label.c_str(), secret.get(),
+                                 bound.cancellable(), &error)) {
+    raise(error, bound);
+  }
+}
+
+bool LibsecretStore::remove(const SecretKey& key, Limit limit) {
+  auto attributes = attributesOf(key);
+  CallLimit bound(limit);
+  auto service = connect(bound);
+  GError* error = nullptr;
+  bool removed = secret_service_clear_sync(service.get(), nullptr, attributes.get(),
+                                           bound.cancellable(), &error);
+  if (error != nullptr) raise(error, bound);
+  return removed;
+}
