@@ -4,6 +4,7 @@
 
 #include "platform/Accessibility.h"
 #include "platform/Desktop.h"
+#include "platform/EventStore.h"
 #include "platform/SoundServer.h"
 #include "platform/SyntheticInput.h"
 #include "platform/SystemSounds.h"
@@ -17,4 +18,5 @@ struct Platform {
   std::unique_ptr<SyntheticInput> syntheticInput;
   std::unique_ptr<Desktop> desktop;
   std::unique_ptr<SystemSounds> systemSounds;
+  std::unique_ptr<EventStore> eventStore;
 };

@@ -4,6 +4,7 @@
 #include <set>
 #include <string>
 
+#include "fakes/FakeEventStore.h"
 #include "platform/Platform.h"
 
 class FakeSoundServer final : public SoundServer {
@@ -59,6 +60,7 @@ struct FakePlatform {
   FakeSyntheticInput* syntheticInput;
   FakeDesktop* desktop;
   FakeSystemSounds* systemSounds;
+  FakeEventStore* eventStore;
   Platform platform;
 
   FakePlatform() {
@@ -67,5 +69,6 @@ struct FakePlatform {
     platform.syntheticInput.reset(syntheticInput = new FakeSyntheticInput);
     platform.desktop.reset(desktop = new FakeDesktop);
     platform.systemSounds.reset(systemSounds = new FakeSystemSounds);
+    platform.eventStore.reset(eventStore = new FakeEventStore);
   }
 };

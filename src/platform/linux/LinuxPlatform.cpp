@@ -1,6 +1,7 @@
 #include "platform/linux/LinuxPlatform.h"
 
 #include "platform/linux/canberra/SoundThemeSounds.h"
+#include "platform/linux/ecal/EdsEventStore.h"
 #include "platform/linux/gio/GioAccessibility.h"
 #include "platform/linux/gio/GioDesktop.h"
 #include "platform/linux/pulse/PulseSoundServer.h"
@@ -13,5 +14,6 @@ Platform makeLinuxPlatform() {
   platform.syntheticInput = std::make_unique<X11SyntheticInput>();
   platform.desktop = std::make_unique<GioDesktop>();
   platform.systemSounds = std::make_unique<SoundThemeSounds>();
+  platform.eventStore = std::make_unique<EdsEventStore>();
   return platform;
 }
