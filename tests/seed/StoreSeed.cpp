@@ -50,7 +50,7 @@ EClient* connect(const char* type, const char* uid) {
   ESource* source = e_source_registry_ref_source(registry, uid);
   if (!source) return nullptr;
   GError* error = nullptr;
-  EClient* client = e_cal_client_connect_sync(source, typeOf(type), 10, nullptr, &error);
+  EClient* client = e_cal_client_connect_sync(source, typeOf(type), -1, nullptr, &error);
   g_object_unref(source);
   if (!client) failed(error);
   return client;

@@ -356,8 +356,12 @@ CalendarEvent EdsEventStore::eventOf(ICalComponent* component, const std::string
 void EdsEventStore::expand(const std::string& calendarId, TimePoint from, TimePoint to,
                            std::vector<CalendarEvent>& out) {
   ECalClient* calendar = client(calendarId, E_CAL_CLIENT_SOURCE_TYPE_EVENTS);
-  std::string query = "(occur-in-time-range? (make-time \"" + utcValue(from) +
-                      "\") (make-time \"" + utcValue(to) + "\"))";
+  // The store reads all-day and floating times in a zone of its own, so it is asked a day
+  // wider on each side and the answer is cut to the window here. Repeating events always come
+  // back: their exceptions may have moved into the window from far away.
+  std::string query = "(or (has-recurrences?) (occur-in-time-range? (make-time \"" +
+                      utcValue(from - std::chrono::hours(24)) + "\") (make-time \"" +
+                      utcValue(to + std::chrono::hours(24)) + "\")))";
   GSList* returned = nullptr;
   GError* error = nullptr;
   if (!e_cal_client_get_object_list_sync(calendar, query.c_str(), &returned, nullptr, &error)) {
