@@ -19,17 +19,6 @@ const char* const WEEKLY =
 const char* const MARCH_FROM = "2025-03-01T00:00:00.000Z";
 const char* const MARCH_TO = "2025-03-29T00:00:00.000Z";
 
-void requireServices() {
-  ASSERT_NE(std::getenv("VESK_TEST_SERVICES"), nullptr)
-      << "the test services are not running: run through tests/services/with-services.sh";
-}
-
-json replyOf(const RunResult& result) {
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.err, "");
-  return json::parse(result.out);
-}
-
 json calendarNamed(const json& calendars, const std::string& title) {
   for (const auto& calendar : calendars) {
     if (calendar["title"] == title) return calendar;
@@ -47,7 +36,7 @@ std::vector<std::string> startsOf(const json& events) {
 class CalendarE2eTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    requireServices();
+    requireTestServices();
     work = store.seed({"calendar", "Work", "#ff0000"});
   }
 
@@ -218,7 +207,7 @@ TEST_F(CalendarE2eTest, AddedEventsReadBackAndChangeByTheirRules) {
 }
 
 TEST(CalendarAccessE2eTest, AnUnreachableStoreIsDeniedAndItsStatusNotAsked) {
-  requireServices();
+  requireTestServices();
   PrivateStore store;
   EXPECT_EQ(replyOf(store.vesk({"permission", "calendars"})), (json{{"status", "granted"}}));
   EXPECT_EQ(replyOf(store.vesk({"permission-request", "reminders"})), (json{{"status", "granted"}}));

@@ -11,17 +11,6 @@ namespace {
 
 using nlohmann::json;
 
-void requireServices() {
-  ASSERT_NE(std::getenv("VESK_TEST_SERVICES"), nullptr)
-      << "the test services are not running: run through tests/services/with-services.sh";
-}
-
-json replyOf(const RunResult& result) {
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.err, "");
-  return json::parse(result.out);
-}
-
 // The task lists titled "Vesk", as "uid parent" lines.
 std::vector<std::string> veskLists(const PrivateStore& store) {
   std::string lines = store.seed({"lists"});
@@ -45,7 +34,7 @@ std::string task(const std::string& uid, const std::string& more) {
 
 class ReminderE2eTest : public ::testing::Test {
  protected:
-  void SetUp() override { requireServices(); }
+  void SetUp() override { requireTestServices(); }
   PrivateStore store;
 };
 

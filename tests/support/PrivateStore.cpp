@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <stdexcept>
 
 namespace {
@@ -92,4 +93,15 @@ std::string PrivateStore::seed(const std::vector<std::string>& args) const {
   RunResult result = runProgram(STORE_SEED, args, options());
   EXPECT_EQ(result.status, 0) << "store_seed failed: " << result.err;
   return result.out;
+}
+
+void requireTestServices() {
+  ASSERT_NE(std::getenv("VESK_TEST_SERVICES"), nullptr)
+      << "the test services are not running: run through tests/services/with-services.sh";
+}
+
+nlohmann::json replyOf(const RunResult& result) {
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  return nlohmann::json::parse(result.out, nullptr, false);
 }

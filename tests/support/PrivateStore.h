@@ -2,6 +2,8 @@
 
 #include <sys/types.h>
 
+#include <nlohmann/json.hpp>
+
 #include <string>
 #include <vector>
 
@@ -32,3 +34,9 @@ class PrivateStore {
   std::string address_;
   pid_t bus_ = -1;
 };
+
+// Fails the test unless the test services (their session bus) are up.
+void requireTestServices();
+
+// The JSON reply of a successful run; the run must have ended with status 0 and no error text.
+nlohmann::json replyOf(const RunResult& result);

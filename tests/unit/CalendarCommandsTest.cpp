@@ -7,6 +7,7 @@
 #include "main/CalendarCommands.h"
 #include "main/Context.h"
 #include "main/IsoDates.h"
+#include "main/Permissions.h"
 #include "main/Timings.h"
 
 namespace {
@@ -154,4 +155,17 @@ TEST_F(CalendarCommandsTest, DeleteRemovesOnlyThatOccurrence) {
   EXPECT_EQ(console.stdoutText(), R"({"deleted":true})");
   ASSERT_EQ(store.occurrences.size(), 2u);
   EXPECT_EQ(store.occurrences[0].storeKey, "k1");
+}
+
+TEST_F(CalendarCommandsTest, StoreStatusesReportWhatTheyFindAndNeverAsk) {
+  Context context{fakes.platform, console, timings};
+  for (bool reminders : {false, true}) {
+    for (bool ask : {false, true}) {
+      store.answers = true;
+      EXPECT_EQ(eventStoreStatus(context, reminders, ask), "granted");
+      store.answers = false;
+      EXPECT_EQ(eventStoreStatus(context, reminders, ask), "not-asked");
+    }
+  }
+  EXPECT_TRUE(console.stdoutText().empty());
 }
