@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdlib>
+#include <map>
 
 #include "support/PrivateStore.h"
 
@@ -137,4 +138,34 @@ TEST_F(ReminderE2eTest, DoneRemindersLeaveTheOpenOnesAndCountFromLocalMidnight) 
   EXPECT_EQ(replyOf(store.vesk({"reminder-update", "midnight", R"({"done":false})"})), json::object());
   std::string stored = store.seed({"objects", "tasks", vesk});
   EXPECT_EQ(replyOf(store.vesk({"reminders"}))[0]["id"], "midnight") << stored;
+}
+
+TEST_F(ReminderE2eTest, AlarmsOtherProgramsWroteAreReadAndAFixedOneMovesWhenARepeatIsDone) {
+  std::string vesk = store.seed({"task-list", "Vesk"});
+  const std::string alarm = "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:x\r\n";
+  store.seed({"add", "tasks", vesk,
+              task("relative", "DUE:20250301T100000\r\n" + alarm +
+                                   "TRIGGER;RELATED=END:-PT15M\r\nEND:VALARM\r\n")});
+  store.seed({"add", "tasks", vesk,
+              task("undated", alarm + "TRIGGER;RELATED=END:-PT15M\r\nEND:VALARM\r\n")});
+  store.seed({"add", "tasks", vesk,
+              task("fixed", "DUE;VALUE=DATE:20250301\r\nRRULE:FREQ=DAILY\r\n" + alarm +
+                                "TRIGGER;VALUE=DATE-TIME:20250301T070000Z\r\nEND:VALARM\r\n")});
+
+  json open = replyOf(store.vesk({"reminders"}));
+  ASSERT_EQ(open.size(), 3u);
+  std::map<std::string, json> byId;
+  for (const auto& reminder : open) byId[reminder["id"]] = reminder;
+  EXPECT_EQ(byId["relative"]["alertAt"], "2025-03-01 09:45");
+  EXPECT_EQ(byId["undated"]["alert"], true);
+  EXPECT_FALSE(byId["undated"].contains("alertAt"));
+  EXPECT_EQ(byId["fixed"]["alertAt"], "2025-03-01 08:00");
+  EXPECT_EQ(byId["fixed"]["repeat"], "daily");
+
+  EXPECT_EQ(replyOf(store.vesk({"reminder-update", "fixed", R"({"done":true})"})), json::object());
+  json done = replyOf(store.vesk({"reminders-done", "2025-01-01"}));
+  ASSERT_EQ(done.size(), 1u);
+  EXPECT_EQ(done[0]["alertAt"], "2025-03-01 09:00");
+  std::string stored = store.seed({"objects", "tasks", vesk});
+  EXPECT_EQ(stored.find("TRIGGER;VALUE=DATE-TIME"), std::string::npos) << stored;
 }
