@@ -438,6 +438,11 @@ std::vector<CalendarEvent> EdsEventStore::events(TimePoint from, TimePoint to,
   }
   std::vector<CalendarEvent> found;
   for (const auto& id : ids) {
+    try {
+      client(id, E_CAL_CLIENT_SOURCE_TYPE_EVENTS);
+    } catch (const EventStoreError&) {
+      continue;  // a calendar that cannot be opened now (an account offline) shows nothing
+    }
     std::vector<CalendarEvent> ofCalendar;
     expand(id, from, to, ofCalendar);
     std::stable_sort(ofCalendar.begin(), ofCalendar.end(),
