@@ -105,27 +105,13 @@ bool overlaps(const Span& span, TimePoint from, TimePoint to) {
 }
 
 TimePoint momentOfInstance(ICalTime* time) {
-  if (i_cal_time_is_date(time)) {
-    Stamp stamp;
-    stamp.year = i_cal_time_get_year(time);
-    stamp.month = i_cal_time_get_month(time);
-    stamp.day = i_cal_time_get_day(time);
-    stamp.dateOnly = true;
-    return icalValues::momentOf(stamp, nullptr).value_or(TimePoint{});
-  }
   ICalTimezone* zone = i_cal_time_get_timezone(time);
-  if (zone || i_cal_time_is_utc(time)) {
+  if (!i_cal_time_is_date(time) && (zone || i_cal_time_is_utc(time))) {
     return std::chrono::system_clock::from_time_t(
         i_cal_time_as_timet_with_zone(time, zone ? zone : i_cal_timezone_get_utc_timezone()));
   }
-  Stamp stamp;
-  stamp.year = i_cal_time_get_year(time);
-  stamp.month = i_cal_time_get_month(time);
-  stamp.day = i_cal_time_get_day(time);
-  stamp.hour = i_cal_time_get_hour(time);
-  stamp.minute = i_cal_time_get_minute(time);
-  stamp.second = i_cal_time_get_second(time);
-  return icalValues::momentOf(stamp, nullptr).value_or(TimePoint{});
+  // Days and floating times are the user's local time.
+  return icalValues::momentOf(icalValues::stampOfTime(time), nullptr).value_or(TimePoint{});
 }
 
 struct Instance {

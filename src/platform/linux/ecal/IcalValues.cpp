@@ -24,6 +24,32 @@ std::time_t toTimeT(TimePoint when) {
   return std::chrono::system_clock::to_time_t(std::chrono::floor<std::chrono::seconds>(when));
 }
 
+std::tm partsOf(const Stamp& stamp) {
+  std::tm parts{};
+  parts.tm_year = stamp.year - 1900;
+  parts.tm_mon = stamp.month - 1;
+  parts.tm_mday = stamp.day;
+  parts.tm_hour = stamp.dateOnly ? 0 : stamp.hour;
+  parts.tm_min = stamp.dateOnly ? 0 : stamp.minute;
+  parts.tm_sec = stamp.dateOnly ? 0 : stamp.second;
+  parts.tm_isdst = -1;
+  return parts;
+}
+
+Stamp stampOfParts(const std::tm& parts, bool dateOnly) {
+  Stamp stamp;
+  stamp.year = parts.tm_year + 1900;
+  stamp.month = parts.tm_mon + 1;
+  stamp.day = parts.tm_mday;
+  stamp.dateOnly = dateOnly;
+  if (!dateOnly) {
+    stamp.hour = parts.tm_hour;
+    stamp.minute = parts.tm_min;
+    stamp.second = parts.tm_sec;
+  }
+  return stamp;
+}
+
 ICalTimezone* zoneNamed(const std::string& tzid, ECalClient* client) {
   if (tzid.empty()) return nullptr;
   ICalTimezone* zone = nullptr;
@@ -79,13 +105,7 @@ std::optional<Stamp> stampOf(ICalProperty* property) {
 
 std::optional<TimePoint> momentOf(const Stamp& stamp, ECalClient* client) {
   if (stamp.utc) {
-    std::tm parts{};
-    parts.tm_year = stamp.year - 1900;
-    parts.tm_mon = stamp.month - 1;
-    parts.tm_mday = stamp.day;
-    parts.tm_hour = stamp.hour;
-    parts.tm_min = stamp.minute;
-    parts.tm_sec = stamp.second;
+    std::tm parts = partsOf(stamp);
     return fromTimeT(timegm(&parts));
   }
   if (ICalTimezone* zone = zoneNamed(stamp.tzid, client)) {
@@ -94,14 +114,7 @@ std::optional<TimePoint> momentOf(const Stamp& stamp, ECalClient* client) {
     i_cal_time_set_time(time.get(), stamp.hour, stamp.minute, stamp.second);
     return fromTimeT(i_cal_time_as_timet_with_zone(time.get(), zone));
   }
-  std::tm parts{};
-  parts.tm_year = stamp.year - 1900;
-  parts.tm_mon = stamp.month - 1;
-  parts.tm_mday = stamp.day;
-  parts.tm_hour = stamp.dateOnly ? 0 : stamp.hour;
-  parts.tm_min = stamp.dateOnly ? 0 : stamp.minute;
-  parts.tm_sec = stamp.dateOnly ? 0 : stamp.second;
-  parts.tm_isdst = -1;
+  std::tm parts = partsOf(stamp);
   std::time_t seconds = std::mktime(&parts);
   if (seconds == static_cast<std::time_t>(-1)) return std::nullopt;
   return fromTimeT(seconds);
@@ -109,40 +122,33 @@ std::optional<TimePoint> momentOf(const Stamp& stamp, ECalClient* client) {
 
 Stamp stampIn(TimePoint when, const Stamp& form, ECalClient* client) {
   std::time_t seconds = toTimeT(when);
-  Stamp stamp;
-  stamp.dateOnly = form.dateOnly;
+  std::tm parts{};
   if (!form.dateOnly && (form.utc || !form.tzid.empty())) {
     if (ICalTimezone* zone = form.utc ? nullptr : zoneNamed(form.tzid, client)) {
       GObjectPtr<ICalTime> time(i_cal_time_new_from_timet_with_zone(seconds, 0, zone));
-      stamp.year = i_cal_time_get_year(time.get());
-      stamp.month = i_cal_time_get_month(time.get());
-      stamp.day = i_cal_time_get_day(time.get());
-      stamp.hour = i_cal_time_get_hour(time.get());
-      stamp.minute = i_cal_time_get_minute(time.get());
-      stamp.second = i_cal_time_get_second(time.get());
+      Stamp stamp = stampOfTime(time.get());
       stamp.tzid = form.tzid;
       return stamp;
     }
-    std::tm parts{};
     gmtime_r(&seconds, &parts);
-    stamp.year = parts.tm_year + 1900;
-    stamp.month = parts.tm_mon + 1;
-    stamp.day = parts.tm_mday;
-    stamp.hour = parts.tm_hour;
-    stamp.minute = parts.tm_min;
-    stamp.second = parts.tm_sec;
+    Stamp stamp = stampOfParts(parts, false);
     stamp.utc = true;
     return stamp;
   }
-  std::tm parts{};
   localtime_r(&seconds, &parts);
-  stamp.year = parts.tm_year + 1900;
-  stamp.month = parts.tm_mon + 1;
-  stamp.day = parts.tm_mday;
-  if (!form.dateOnly) {
-    stamp.hour = parts.tm_hour;
-    stamp.minute = parts.tm_min;
-    stamp.second = parts.tm_sec;
+  return stampOfParts(parts, form.dateOnly);
+}
+
+Stamp stampOfTime(ICalTime* time) {
+  Stamp stamp;
+  stamp.year = i_cal_time_get_year(time);
+  stamp.month = i_cal_time_get_month(time);
+  stamp.day = i_cal_time_get_day(time);
+  stamp.dateOnly = i_cal_time_is_date(time);
+  if (!stamp.dateOnly) {
+    stamp.hour = i_cal_time_get_hour(time);
+    stamp.minute = i_cal_time_get_minute(time);
+    stamp.second = i_cal_time_get_second(time);
   }
   return stamp;
 }

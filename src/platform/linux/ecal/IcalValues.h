@@ -36,6 +36,8 @@ std::optional<Stamp> stampOf(ICalProperty* property);
 std::optional<TimePoint> momentOf(const Stamp& stamp, ECalClient* client);
 // The moment written in the same form as `form` (date, UTC, zone or floating).
 Stamp stampIn(TimePoint when, const Stamp& form, ECalClient* client);
+// The date and time fields of a libical time (its zone left out).
+Stamp stampOfTime(ICalTime* time);
 // The value text of a stamp, without parameters.
 std::string valueText(const Stamp& stamp);
 // A whole property line: NAME[;VALUE=DATE][;TZID=...]:value
