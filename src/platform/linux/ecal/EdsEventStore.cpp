@@ -266,21 +266,22 @@ StoreCalendar EdsEventStore::calendarOf(ESource* calendar, const char* extension
 }
 
 std::vector<StoreCalendar> EdsEventStore::calendarsWith(const char* extension,
-                                                        ECalClientSourceType type) {
+                                                        ECalClientSourceType type,
+                                                        bool enabledOnly) {
   ESourceRegistry* sources = registry();
   GList* raw = e_source_registry_list_sources(sources, extension);
   GObjectList owned(g_list_sort(raw, reinterpret_cast<GCompareFunc>(e_source_compare_by_display_name)));
   std::vector<StoreCalendar> calendars;
   for (GList* item = owned.get(); item; item = item->next) {
     auto* calendar = static_cast<ESource*>(item->data);
-    if (!e_source_registry_check_enabled(sources, calendar)) continue;
+    if (enabledOnly && !e_source_registry_check_enabled(sources, calendar)) continue;
     calendars.push_back(calendarOf(calendar, extension, type));
   }
   return calendars;
 }
 
 std::vector<StoreCalendar> EdsEventStore::eventCalendars() {
-  return calendarsWith(E_SOURCE_EXTENSION_CALENDAR, E_CAL_CLIENT_SOURCE_TYPE_EVENTS);
+  return calendarsWith(E_SOURCE_EXTENSION_CALENDAR, E_CAL_CLIENT_SOURCE_TYPE_EVENTS, true);
 }
 
 std::optional<std::string> EdsEventStore::defaultEventCalendarId() {
@@ -541,7 +542,9 @@ std::vector<StoreAccount> EdsEventStore::accounts() {
 }
 
 std::vector<StoreCalendar> EdsEventStore::reminderLists() {
-  return calendarsWith(E_SOURCE_EXTENSION_TASK_LIST, E_CAL_CLIENT_SOURCE_TYPE_TASKS);
+  // Hidden lists count too: a "Vesk" list the user switched off in a to-do app is still the
+  // app's list, not a reason to make another.
+  return calendarsWith(E_SOURCE_EXTENSION_TASK_LIST, E_CAL_CLIENT_SOURCE_TYPE_TASKS, false);
 }
 
 std::optional<std::string> EdsEventStore::defaultReminderListId() {

@@ -39,7 +39,8 @@ class EdsEventStore final : public EventStore {
   ESourceRegistry* registry();
   GObjectPtr<ESource> source(const std::string& uid);
   ECalClient* client(const std::string& sourceUid, ECalClientSourceType type);
-  std::vector<StoreCalendar> calendarsWith(const char* extension, ECalClientSourceType type);
+  std::vector<StoreCalendar> calendarsWith(const char* extension, ECalClientSourceType type,
+                                           bool enabledOnly);
   StoreCalendar calendarOf(ESource* source, const char* extension, ECalClientSourceType type);
   const std::set<std::string>& ownAddresses(const std::string& sourceUid);
   void expand(const std::string& calendarId, TimePoint from, TimePoint to,
