@@ -222,3 +222,26 @@ TEST(CalendarAccessE2eTest, AnUnreachableStoreIsDeniedAndItsStatusNotAsked) {
   EXPECT_EQ(runVesk({"reminders-access"}, away).out, R"({"access":false})");
   EXPECT_EQ(runVesk({"permission", "reminders"}, away).out, R"({"status":"not-asked"})");
 }
+
+TEST_F(CalendarE2eTest, AWeeklyAllDayEventChangesOneDayAtATime) {
+  store.seed({"add", "events", work,
+              "BEGIN:VEVENT\r\nUID:gym\r\nSUMMARY:Gym day\r\nDTSTART;VALUE=DATE:20250304\r\n"
+              "DTEND;VALUE=DATE:20250305\r\nRRULE:FREQ=WEEKLY;COUNT=3\r\nEND:VEVENT\r\n"});
+  json all = events(work);
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[1]["start"], "2025-03-10T23:00:00.000Z");
+  EXPECT_EQ(all[1]["allDay"], true);
+
+  json renamed = replyOf(store.vesk({"event-update", R"({"id":"gym","at":"2025-03-10T23:00:00.000Z","title":"Rest day"})"}));
+  EXPECT_EQ(renamed["title"], "Rest day");
+  EXPECT_EQ(renamed["start"], "2025-03-10T23:00:00.000Z");
+  EXPECT_EQ(replyOf(store.vesk({"event-delete", R"({"id":"gym","at":"2025-03-17T23:00:00.000Z"})"})),
+            (json{{"deleted", true}}));
+
+  all = events(work);
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[0]["title"], "Gym day");
+  EXPECT_EQ(all[0]["start"], "2025-03-03T23:00:00.000Z");
+  EXPECT_EQ(all[1]["title"], "Rest day");
+  EXPECT_EQ(all[1]["end"], "2025-03-11T23:00:00.000Z");
+}

@@ -400,8 +400,12 @@ void EdsEventStore::expand(const std::string& calendarId, TimePoint from, TimePo
     }
     if (!master) continue;
     std::vector<Instance> instances;
-    GObjectPtr<ICalTime> windowStart(i_cal_time_new_from_string(utcValue(from).c_str()));
-    GObjectPtr<ICalTime> windowEnd(i_cal_time_new_from_string(utcValue(to).c_str()));
+    // Widened like the query: the expansion may place days in another zone than the user's;
+    // the occurrences are cut to the window below.
+    GObjectPtr<ICalTime> windowStart(
+        i_cal_time_new_from_string(utcValue(from - std::chrono::hours(24)).c_str()));
+    GObjectPtr<ICalTime> windowEnd(
+        i_cal_time_new_from_string(utcValue(to + std::chrono::hours(24)).c_str()));
     if (!e_cal_recur_generate_instances_sync(master, windowStart.get(), windowEnd.get(),
                                              collectInstance, &instances, e_cal_client_tzlookup_cb,
                                              calendar, localZone(), nullptr, &error)) {
