@@ -162,10 +162,39 @@ TEST_F(ReminderE2eTest, AlarmsOtherProgramsWroteAreReadAndAFixedOneMovesWhenARep
   EXPECT_EQ(byId["fixed"]["alertAt"], "2025-03-01 08:00");
   EXPECT_EQ(byId["fixed"]["repeat"], "daily");
 
+  // Done once, a daily reminder leaves a done copy of that day and moves on to the next one.
   EXPECT_EQ(replyOf(store.vesk({"reminder-update", "fixed", R"({"done":true})"})), json::object());
   json done = replyOf(store.vesk({"reminders-done", "2025-01-01"}));
   ASSERT_EQ(done.size(), 1u);
+  EXPECT_NE(done[0]["id"], "fixed");
+  EXPECT_EQ(done[0]["title"], "fixed");
+  EXPECT_EQ(done[0]["due"], "2025-03-01");
   EXPECT_EQ(done[0]["alertAt"], "2025-03-01 09:00");
+  EXPECT_FALSE(done[0].contains("repeat"));
+  json moved;
+  for (const auto& reminder : replyOf(store.vesk({"reminders"}))) {
+    if (reminder["id"] == "fixed") moved = reminder;
+  }
+  EXPECT_EQ(moved["due"], "2025-03-02");
+  EXPECT_EQ(moved["repeat"], "daily");
+  EXPECT_EQ(moved["alertAt"], "2025-03-02 09:00");
   std::string stored = store.seed({"objects", "tasks", vesk});
   EXPECT_EQ(stored.find("TRIGGER;VALUE=DATE-TIME"), std::string::npos) << stored;
+}
+
+TEST_F(ReminderE2eTest, TheLastOccurrenceOfARepeatSimplyCompletes) {
+  std::string vesk = store.seed({"task-list", "Vesk"});
+  store.seed({"add", "tasks", vesk,
+              task("twice", "DUE:20250301T083000\r\nRRULE:FREQ=WEEKLY;COUNT=2\r\n")});
+  replyOf(store.vesk({"reminder-update", "twice", R"({"done":true})"}));
+  json open = replyOf(store.vesk({"reminders"}));
+  ASSERT_EQ(open.size(), 1u);
+  EXPECT_EQ(open[0]["due"], "2025-03-08");
+  EXPECT_EQ(open[0]["time"], "08:30");
+  EXPECT_EQ(open[0]["repeat"], "custom");
+
+  replyOf(store.vesk({"reminder-update", "twice", R"({"done":true})"}));
+  EXPECT_EQ(replyOf(store.vesk({"reminders"})), json::array());
+  json done = replyOf(store.vesk({"reminders-done", "2025-01-01"}));
+  ASSERT_EQ(done.size(), 2u);
 }

@@ -624,29 +624,59 @@ std::optional<Reminder> EdsEventStore::reminder(const std::string& listId, const
   return found;
 }
 
+namespace {
+
+std::string createTask(ECalClient* list, const Reminder& reminder) {
+  GObjectPtr<ICalComponent> component(i_cal_component_new_vtodo());
+  GCharPtr made(e_util_generate_uid());
+  i_cal_component_set_uid(component.get(), made.get());
+  taskComponents::writeReminder(component.get(), reminder);
+  gchar* stored = nullptr;
+  GError* error = nullptr;
+  if (!e_cal_client_create_object_sync(list, component.get(), E_CAL_OPERATION_FLAG_NONE, &stored,
+                                       nullptr, &error)) {
+    throwError(error, "The list refused the reminder.");
+  }
+  GCharPtr owned(stored);
+  return stored ? stored : made.get();
+}
+
+bool isCompleted(ICalComponent* component) {
+  if (icalValues::firstProperty(component, I_CAL_COMPLETED_PROPERTY)) return true;
+  auto status = icalValues::firstProperty(component, I_CAL_STATUS_PROPERTY);
+  return status && i_cal_property_get_status(status.get()) == I_CAL_STATUS_COMPLETED;
+}
+
+}  // namespace
+
 Reminder EdsEventStore::saveReminder(const Reminder& reminder) {
   ECalClient* list = client(reminder.listId, E_CAL_CLIENT_SOURCE_TYPE_TASKS);
   if (e_client_is_readonly(E_CLIENT(list))) throw EventStoreError("The list is read-only.");
-  GError* error = nullptr;
   std::string uid = reminder.id;
   if (uid.empty()) {
-    GObjectPtr<ICalComponent> component(i_cal_component_new_vtodo());
-    GCharPtr made(e_util_generate_uid());
-    i_cal_component_set_uid(component.get(), made.get());
-    taskComponents::writeReminder(component.get(), reminder);
-    gchar* stored = nullptr;
-    if (!e_cal_client_create_object_sync(list, component.get(), E_CAL_OPERATION_FLAG_NONE, &stored,
-                                         nullptr, &error)) {
-      throwError(error, "The list refused the reminder.");
-    }
-    GCharPtr owned(stored);
-    uid = stored ? stored : made.get();
+    uid = createTask(list, reminder);
   } else {
     GObjectPtr<ICalComponent> component(
         reminder.storeKey.empty() ? nullptr : i_cal_component_new_from_string(reminder.storeKey.c_str()));
     if (!component) component = fetch(list, uid, "");
     if (!component) throw EventStoreError("The reminder is no longer in the list.");
-    taskComponents::writeReminder(component.get(), reminder);
+
+    // Completing a repeating reminder completes this occurrence: a done copy stays behind and
+    // the reminder moves on to its next due date, open. The last occurrence simply completes.
+    Reminder written = reminder;
+    if (reminder.completed && !isCompleted(component.get()) && reminder.due) {
+      if (auto moved = taskComponents::movedOn(reminder, localZone())) {
+        Reminder done = reminder;
+        done.id.clear();
+        done.storeKey.clear();
+        done.rules.clear();
+        for (auto& alarm : done.alarms) alarm.storeKey.clear();
+        createTask(list, done);
+        written = *moved;
+      }
+    }
+    taskComponents::writeReminder(component.get(), written);
+    GError* error = nullptr;
     if (!e_cal_client_modify_object_sync(list, component.get(), E_CAL_OBJ_MOD_ALL,
                                          E_CAL_OPERATION_FLAG_NONE, nullptr, &error)) {
       throwError(error, "The list refused the change.");

@@ -1,6 +1,7 @@
 #include "platform/linux/ecal/TaskComponents.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -146,7 +147,75 @@ void addAlarm(ICalComponent* component, const ReminderAlarm& alarm, const std::s
   i_cal_component_take_component(component, valarm.release());
 }
 
+struct NextOccurrence {
+  int seen = 0;
+  std::optional<Stamp> next;
+};
+
+gboolean takeSecond(ICalComponent*, ICalTime* start, ICalTime*, gpointer data, GCancellable*,
+                    GError**) {
+  auto* search = static_cast<NextOccurrence*>(data);
+  if (++search->seen < 2) return TRUE;
+  search->next = icalValues::stampOfTime(start);
+  return FALSE;
+}
+
 }  // namespace
+
+std::optional<DueDate> nextDue(const Reminder& reminder, ICalTimezone* zone) {
+  if (!reminder.due || reminder.rules.empty()) return std::nullopt;
+  const DueDate& due = *reminder.due;
+  // The occurrences of a to-do follow its due date: expand the rules from there.
+  GObjectPtr<ICalComponent> series(i_cal_component_new_vevent());
+  std::string line = dueLine(due);
+  icalValues::addLine(series.get(), "DTSTART" + line.substr(3));
+  for (const auto& rule : reminder.rules) {
+    if (!rule.storeKey.empty()) {
+      icalValues::addLine(series.get(), "RRULE:" + rule.storeKey);
+    } else if (const char* word = frequencyWord(rule.frequency)) {
+      icalValues::addLine(series.get(), std::string("RRULE:FREQ=") + word);
+    }
+  }
+  Stamp from;
+  from.year = due.year;
+  from.month = due.month;
+  from.day = due.day;
+  Stamp until = from;
+  until.year += 30;
+  GObjectPtr<ICalTime> start(i_cal_time_new_from_string(icalValues::valueText(from).c_str()));
+  GObjectPtr<ICalTime> end(i_cal_time_new_from_string(icalValues::valueText(until).c_str()));
+  NextOccurrence search;
+  GError* error = nullptr;
+  e_cal_recur_generate_instances_sync(series.get(), start.get(), end.get(), takeSecond, &search,
+                                      nullptr, nullptr, zone, nullptr, &error);
+  GErrorPtr owned(error);
+  if (!search.next) return std::nullopt;
+  DueDate next{search.next->year, search.next->month, search.next->day, std::nullopt, std::nullopt};
+  if (due.hour) {
+    next.hour = due.hour;
+    next.minute = due.minute;
+  }
+  return next;
+}
+
+std::optional<Reminder> movedOn(const Reminder& reminder, ICalTimezone* zone) {
+  auto next = nextDue(reminder, zone);
+  if (!next) return std::nullopt;
+  Reminder moved = reminder;
+  moved.due = next;
+  moved.completed = false;
+  moved.completionDate.reset();
+  for (auto& rule : moved.rules) {
+    std::string key = upper(rule.storeKey);
+    auto at = key.find("COUNT=");
+    if (at == std::string::npos || (at > 0 && key[at - 1] != ';')) continue;
+    auto end = rule.storeKey.find(';', at);
+    int count = std::atoi(rule.storeKey.c_str() + at + 6);
+    rule.storeKey.replace(at + 6, end == std::string::npos ? std::string::npos : end - at - 6,
+                          std::to_string(std::max(count - 1, 1)));
+  }
+  return moved;
+}
 
 Reminder readReminder(ICalComponent* component, ECalClient* client) {
   Reminder reminder;
