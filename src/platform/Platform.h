@@ -8,6 +8,7 @@
 #include "platform/Desktop.h"
 #include "platform/IconRenderer.h"
 #include "platform/SecretStore.h"
+#include "platform/EventStore.h"
 #include "platform/SoundServer.h"
 #include "platform/SyntheticInput.h"
 #include "platform/SystemSounds.h"
@@ -27,4 +28,5 @@ struct Platform {
   std::unique_ptr<WindowList> windowList;
   std::unique_ptr<IconRenderer> iconRenderer;
   std::unique_ptr<AppBus> appBus;
+  std::unique_ptr<EventStore> eventStore;
 };

@@ -9,6 +9,7 @@
 #include "fakes/FakeIconRenderer.h"
 #include "fakes/FakeSecretStore.h"
 #include "fakes/FakeWindowList.h"
+#include "fakes/FakeEventStore.h"
 #include "platform/Platform.h"
 
 class FakeSoundServer final : public SoundServer {
@@ -69,6 +70,7 @@ struct FakePlatform {
   FakeWindowList* windowList;
   FakeIconRenderer* iconRenderer;
   FakeAppBus* appBus;
+  FakeEventStore* eventStore;
   Platform platform;
 
   FakePlatform() {
@@ -82,5 +84,6 @@ struct FakePlatform {
     platform.windowList.reset(windowList = new FakeWindowList);
     platform.iconRenderer.reset(iconRenderer = new FakeIconRenderer);
     platform.appBus.reset(appBus = new FakeAppBus);
+    platform.eventStore.reset(eventStore = new FakeEventStore);
   }
 };

@@ -23,6 +23,10 @@ export HOME="$W/home" XDG_RUNTIME_DIR="$W/run" XDG_CONFIG_HOME="$W/home/.config"
   XDG_DATA_HOME="$W/home/.local/share" XDG_CACHE_HOME="$W/home/.cache"
 mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+# The bus was started before these were set: services it starts on demand (the calendar store,
+# dconf) must live in the scratch HOME too, never in the real one.
+dbus-update-activation-environment HOME XDG_RUNTIME_DIR XDG_CONFIG_HOME XDG_DATA_HOME \
+  XDG_CACHE_HOME || exit 1
 
 pids=""
 started() { pids="$1 $pids"; }

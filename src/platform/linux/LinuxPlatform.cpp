@@ -4,6 +4,7 @@
 #include "platform/linux/gdkpixbuf/PixbufIconRenderer.h"
 #include "platform/linux/gio/GioAppBus.h"
 #include "platform/linux/gio/GioAppCatalog.h"
+#include "platform/linux/ecal/EdsEventStore.h"
 #include "platform/linux/gio/GioAccessibility.h"
 #include "platform/linux/gio/GioDesktop.h"
 #include "platform/linux/libsecret/LibsecretStore.h"
@@ -23,5 +24,6 @@ Platform makeLinuxPlatform() {
   platform.windowList = std::make_unique<X11WindowList>();
   platform.iconRenderer = std::make_unique<PixbufIconRenderer>();
   platform.appBus = std::make_unique<GioAppBus>();
+  platform.eventStore = std::make_unique<EdsEventStore>();
   return platform;
 }

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <vector>
+
+#include "support/Run.h"
+#include "support/Scratch.h"
+
+// A calendar store of its own for one test: a private session bus whose services (the calendar
+// server starts on demand there) live in a throw-away HOME, in a fixed time zone. Everything it
+// started ends with it.
+class PrivateStore {
+ public:
+  explicit PrivateStore(std::string timeZone = "Europe/Berlin");
+  ~PrivateStore();
+  PrivateStore(const PrivateStore&) = delete;
+  PrivateStore& operator=(const PrivateStore&) = delete;
+
+  // The built bridge with this store's bus, HOME and time zone.
+  RunResult vesk(const std::vector<std::string>& args) const;
+  // The seeding helper (tests/seed/StoreSeed.cpp); fails the test when it fails.
+  std::string seed(const std::vector<std::string>& args) const;
+  RunOptions options() const;
+
+  const Scratch& scratch() const { return scratch_; }
+
+ private:
+  Scratch scratch_;
+  std::string timeZone_;
+  std::string address_;
+  pid_t bus_ = -1;
+};
+
+// Fails the test unless the test services (their session bus) are up.
+void requireTestServices();
+
+// The JSON reply of a successful run; the run must have ended with status 0 and no error text.
+nlohmann::json replyOf(const RunResult& result);
