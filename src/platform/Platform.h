@@ -3,7 +3,11 @@
 #include <memory>
 
 #include "platform/Accessibility.h"
+#include "platform/BackupExclusion.h"
 #include "platform/Desktop.h"
+#include "platform/MachineId.h"
+#include "platform/MediaPlayers.h"
+#include "platform/Processes.h"
 #include "platform/SoundServer.h"
 #include "platform/SyntheticInput.h"
 #include "platform/SystemSounds.h"
@@ -17,4 +21,8 @@ struct Platform {
   std::unique_ptr<SyntheticInput> syntheticInput;
   std::unique_ptr<Desktop> desktop;
   std::unique_ptr<SystemSounds> systemSounds;
+  std::unique_ptr<MediaPlayers> mediaPlayers;
+  std::unique_ptr<Processes> processes;
+  std::unique_ptr<MachineId> machineId;
+  std::unique_ptr<BackupExclusion> backupExclusion;
 };

@@ -3,7 +3,12 @@
 #include <atomic>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "fakes/FakeBackupExclusion.h"
+#include "fakes/FakeMachineId.h"
+#include "fakes/FakeMediaPlayers.h"
+#include "fakes/FakeProcesses.h"
 #include "platform/Platform.h"
 
 class FakeSoundServer final : public SoundServer {
@@ -17,6 +22,11 @@ class FakeSoundServer final : public SoundServer {
     ++monitorQuestions;
     return monitor;
   }
+
+  std::vector<RecordStream> streams;
+  std::optional<Output> output;
+  std::vector<RecordStream> recordStreams() override { return streams; }
+  std::optional<Output> defaultOutput() override { return output; }
 };
 
 class FakeAccessibility final : public Accessibility {
@@ -50,6 +60,15 @@ class FakeSystemSounds final : public SystemSounds {
  public:
   std::set<std::string> names{"bell", "Glass"};
   bool exists(const std::string& name) override { return names.count(name) > 0; }
+
+  std::vector<std::string> played;
+  std::chrono::milliseconds longestAsked{0};
+  std::string failure;  // when set, play throws SoundFailure with it
+  void play(const std::string& name, std::chrono::milliseconds longest) override {
+    longestAsked = longest;
+    if (!failure.empty()) throw SoundFailure(failure);
+    played.push_back(name);
+  }
 };
 
 // A platform of fakes, each reachable with its concrete type for arranging and checking.
@@ -59,6 +78,10 @@ struct FakePlatform {
   FakeSyntheticInput* syntheticInput;
   FakeDesktop* desktop;
   FakeSystemSounds* systemSounds;
+  FakeMediaPlayers* mediaPlayers;
+  FakeProcesses* processes;
+  FakeMachineId* machineId;
+  FakeBackupExclusion* backupExclusion;
   Platform platform;
 
   FakePlatform() {
@@ -67,5 +90,9 @@ struct FakePlatform {
     platform.syntheticInput.reset(syntheticInput = new FakeSyntheticInput);
     platform.desktop.reset(desktop = new FakeDesktop);
     platform.systemSounds.reset(systemSounds = new FakeSystemSounds);
+    platform.mediaPlayers.reset(mediaPlayers = new FakeMediaPlayers);
+    platform.processes.reset(processes = new FakeProcesses);
+    platform.machineId.reset(machineId = new FakeMachineId);
+    platform.backupExclusion.reset(backupExclusion = new FakeBackupExclusion);
   }
 };

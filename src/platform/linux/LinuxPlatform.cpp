@@ -3,8 +3,12 @@
 #include "platform/linux/canberra/SoundThemeSounds.h"
 #include "platform/linux/gio/GioAccessibility.h"
 #include "platform/linux/gio/GioDesktop.h"
+#include "platform/linux/gio/MprisMediaPlayers.h"
+#include "platform/linux/procfs/ProcfsProcesses.h"
 #include "platform/linux/pulse/PulseSoundServer.h"
+#include "platform/linux/systemd/SystemdMachineId.h"
 #include "platform/linux/x11/X11SyntheticInput.h"
+#include "platform/linux/xattr/XattrBackupExclusion.h"
 
 Platform makeLinuxPlatform() {
   Platform platform;
@@ -13,5 +17,9 @@ Platform makeLinuxPlatform() {
   platform.syntheticInput = std::make_unique<X11SyntheticInput>();
   platform.desktop = std::make_unique<GioDesktop>();
   platform.systemSounds = std::make_unique<SoundThemeSounds>();
+  platform.mediaPlayers = std::make_unique<MprisMediaPlayers>();
+  platform.processes = std::make_unique<ProcfsProcesses>();
+  platform.machineId = std::make_unique<SystemdMachineId>();
+  platform.backupExclusion = std::make_unique<XattrBackupExclusion>();
   return platform;
 }

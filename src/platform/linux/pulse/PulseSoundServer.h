@@ -7,4 +7,6 @@ class PulseSoundServer final : public SoundServer {
  public:
   Access microphoneAccess() override;
   Access outputMonitorAccess() override;
+  std::vector<RecordStream> recordStreams() override;
+  std::optional<Output> defaultOutput() override;
 };

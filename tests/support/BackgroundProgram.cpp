@@ -1,0 +1,79 @@
+#include "support/BackgroundProgram.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+std::vector<std::string> environmentWith(
+    const std::map<std::string, std::optional<std::string>>& changes) {
+  std::map<std::string, std::string> merged;
+  for (char** entry = environ; *entry; ++entry) {
+    std::string text = *entry;
+    auto equals = text.find('=');
+    if (equals != std::string::npos) merged[text.substr(0, equals)] = text.substr(equals + 1);
+  }
+  for (const auto& [name, value] : changes) {
+    if (value) merged[name] = *value;
+    else merged.erase(name);
+  }
+  std::vector<std::string> result;
+  for (const auto& [name, value] : merged) result.push_back(name + "=" + value);
+  return result;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& texts) {
+  std::vector<char*> result;
+  for (auto& text : texts) result.push_back(text.data());
+  result.push_back(nullptr);
+  return result;
+}
+
+}  // namespace
+
+BackgroundProgram::BackgroundProgram(const std::string& program,
+                                     const std::vector<std::string>& args,
+                                     const std::map<std::string, std::optional<std::string>>& env) {
+  std::vector<std::string> argvText{program};
+  argvText.insert(argvText.end(), args.begin(), args.end());
+  std::vector<std::string> envText = environmentWith(env);
+  std::vector<char*> argv = pointers(argvText);
+  std::vector<char*> envp = pointers(envText);
+  pid_ = fork();
+  if (pid_ < 0) throw std::runtime_error("fork failed");
+  if (pid_ == 0) {
+    int nothing = open("/dev/null", O_RDWR);
+    dup2(nothing, 0);
+    dup2(nothing, 1);
+    dup2(nothing, 2);
+    execvpe(program.c_str(), argv.data(), envp.data());
+    _exit(127);
+  }
+}
+
+bool BackgroundProgram::running() {
+  if (reaped_) return false;
+  int status = 0;
+  if (waitpid(pid_, &status, WNOHANG) == pid_) reaped_ = true;
+  return !reaped_;
+}
+
+BackgroundProgram::~BackgroundProgram() {
+  if (!running()) return;
+  kill(pid_, SIGINT);
+  for (int i = 0; i < 100 && running(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (running()) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+}

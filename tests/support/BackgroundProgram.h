@@ -1,0 +1,27 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+// A program running beside a test (a recorder, a player, a sound server), its output discarded;
+// interrupted, then killed, and reaped when the test ends.
+class BackgroundProgram {
+ public:
+  BackgroundProgram(const std::string& program, const std::vector<std::string>& args,
+                    const std::map<std::string, std::optional<std::string>>& env = {});
+  ~BackgroundProgram();
+  BackgroundProgram(const BackgroundProgram&) = delete;
+  BackgroundProgram& operator=(const BackgroundProgram&) = delete;
+
+  pid_t pid() const { return pid_; }
+  // True while it has not exited.
+  bool running();
+
+ private:
+  pid_t pid_ = -1;
+  bool reaped_ = false;
+};
