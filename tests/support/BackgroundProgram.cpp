@@ -9,26 +9,7 @@
 #include <stdexcept>
 #include <thread>
 
-extern char** environ;
-
 namespace {
-
-std::vector<std::string> environmentWith(
-    const std::map<std::string, std::optional<std::string>>& changes) {
-  std::map<std::string, std::string> merged;
-  for (char** entry = environ; *entry; ++entry) {
-    std::string text = *entry;
-    auto equals = text.find('=');
-    if (equals != std::string::npos) merged[text.substr(0, equals)] = text.substr(equals + 1);
-  }
-  for (const auto& [name, value] : changes) {
-    if (value) merged[name] = *value;
-    else merged.erase(name);
-  }
-  std::vector<std::string> result;
-  for (const auto& [name, value] : merged) result.push_back(name + "=" + value);
-  return result;
-}
 
 std::vector<char*> pointers(std::vector<std::string>& texts) {
   std::vector<char*> result;
@@ -41,10 +22,10 @@ std::vector<char*> pointers(std::vector<std::string>& texts) {
 
 BackgroundProgram::BackgroundProgram(const std::string& program,
                                      const std::vector<std::string>& args,
-                                     const std::map<std::string, std::optional<std::string>>& env) {
+                                     const RunOptions& options) {
   std::vector<std::string> argvText{program};
   argvText.insert(argvText.end(), args.begin(), args.end());
-  std::vector<std::string> envText = environmentWith(env);
+  std::vector<std::string> envText = environmentWith(options);
   std::vector<char*> argv = pointers(argvText);
   std::vector<char*> envp = pointers(envText);
   pid_ = fork();

@@ -2,17 +2,19 @@
 
 #include <sys/types.h>
 
-#include <map>
-#include <optional>
 #include <string>
 #include <vector>
+
+#include "support/Run.h"
 
 // A program running beside a test (a recorder, a player, a sound server), its output discarded;
 // interrupted, then killed, and reaped when the test ends.
 class BackgroundProgram {
  public:
+  // Starts the program (looked up in PATH) with the options' environment; their input and
+  // time-out do not apply.
   BackgroundProgram(const std::string& program, const std::vector<std::string>& args,
-                    const std::map<std::string, std::optional<std::string>>& env = {});
+                    const RunOptions& options = {});
   ~BackgroundProgram();
   BackgroundProgram(const BackgroundProgram&) = delete;
   BackgroundProgram& operator=(const BackgroundProgram&) = delete;

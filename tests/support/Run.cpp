@@ -15,6 +15,15 @@ extern char** environ;
 
 namespace {
 
+std::vector<char*> pointers(std::vector<std::string>& texts) {
+  std::vector<char*> result;
+  for (auto& text : texts) result.push_back(text.data());
+  result.push_back(nullptr);
+  return result;
+}
+
+}  // namespace
+
 std::vector<std::string> environmentWith(const RunOptions& options) {
   std::map<std::string, std::string> merged;
   for (char** entry = environ; *entry; ++entry) {
@@ -33,15 +42,6 @@ std::vector<std::string> environmentWith(const RunOptions& options) {
   for (const auto& [name, value] : merged) result.push_back(name + "=" + value);
   return result;
 }
-
-std::vector<char*> pointers(std::vector<std::string>& texts) {
-  std::vector<char*> result;
-  for (auto& text : texts) result.push_back(text.data());
-  result.push_back(nullptr);
-  return result;
-}
-
-}  // namespace
 
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const RunOptions& options) {

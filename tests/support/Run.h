@@ -24,3 +24,6 @@ RunResult runVesk(const std::vector<std::string>& args, const RunOptions& option
 // Runs any program the same way.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const RunOptions& options = {});
+
+// The environment of this process with the options' changes, as "NAME=value" texts.
+std::vector<std::string> environmentWith(const RunOptions& options);
