@@ -79,6 +79,9 @@ std::string uuidText(const MachineId::Bytes& bytes) {
 }
 
 void runMicUserWatch(Context& context) {
+  // Nobody reads the lines once the app that started the watch has gone (its pipe's errors are
+  // ignored), so the watch ends with it rather than running on alone.
+  int parent = context.platform.processes->parentOfSelf();
   for (;;) {
     try {
       context.console.out(jsonText(micUsers(context.platform)) + "\n");
@@ -86,6 +89,7 @@ void runMicUserWatch(Context& context) {
       // A name that is not UTF-8: this pass prints nothing.
     }
     std::this_thread::sleep_for(context.timings.micUserWatchPause);
+    if (context.platform.processes->parentOfSelf() != parent) context.console.end(EXIT_OK);
   }
 }
 

@@ -13,9 +13,11 @@
 #include <thread>
 
 #include "e2e/MprisPeer.h"
+#include "platform/linux/gio/MprisMediaPlayers.h"
 #include "support/BackgroundProgram.h"
 #include "support/Run.h"
 #include "support/Scratch.h"
+#include "support/Services.h"
 
 using namespace std::chrono_literals;
 using nlohmann::json;
@@ -24,11 +26,6 @@ namespace {
 
 constexpr const char* MUSIC = "org.mpris.MediaPlayer2.GnomeMusic";
 constexpr const char* SPOTIFY = "org.mpris.MediaPlayer2.spotify";
-
-void requireServices() {
-  ASSERT_NE(std::getenv("VESK_TEST_SERVICES"), nullptr)
-      << "the test services are not running: run through tests/services/with-services.sh";
-}
 
 // The reply of a command that must succeed.
 std::string replyOf(const std::vector<std::string>& args, const RunOptions& options = {}) {
@@ -217,6 +214,32 @@ TEST(MachineE2e, MusicPlayResumesRunningPlayersAndStartsNone) {
   }
   EXPECT_EQ(replyOf({"music-hush"}), "[]");
   EXPECT_EQ(replyOf({"music-play", "music"}), "[]");
+}
+
+TEST(MachineE2e, MusicHushAndPlayReachARealPlayer) {
+  requireServices();
+  const std::string mpv = "org.mpris.MediaPlayer2.mpv";
+  BackgroundProgram player("mpv", {"--no-config", "--no-video", "--ao=pulse", "--loop=inf",
+                                   "--idle=yes", "--no-terminal",
+                                   "--script=/etc/mpv/scripts/mpris.so",
+                                   "/usr/share/sounds/freedesktop/stereo/complete.oga"});
+  MprisMediaPlayers bus;
+  auto statusOnceIs = [&](const std::string& wanted) {
+    std::optional<std::string> status;
+    for (int i = 0; i < 100 && status != wanted; ++i) {
+      if (i > 0) std::this_thread::sleep_for(50ms);
+      status = bus.playbackStatus(mpv, 2s);
+    }
+    return status.value_or("(no answer)");
+  };
+  ASSERT_EQ(statusOnceIs("Playing"), "Playing") << "the player did not start";
+  // The player registers its own name; a stand-in answers for it under Spotify's.
+  MprisPeer spotify(SPOTIFY, "", 0ms, mpv);
+
+  EXPECT_EQ(replyOf({"music-hush"}), R"(["spotify"])");
+  EXPECT_EQ(statusOnceIs("Paused"), "Paused");
+  EXPECT_EQ(replyOf({"music-play", "spotify"}), "[]");
+  EXPECT_EQ(statusOnceIs("Playing"), "Playing");
 }
 
 TEST(MachineE2e, APlayerThatDoesNotAnswerCostsTwoSecondsAndIsNotNamed) {

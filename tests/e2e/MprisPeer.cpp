@@ -37,8 +37,10 @@ const GDBusInterfaceVTable PLAYER_VTABLE = {onMethod, onProperty, nullptr, {}};
 
 }  // namespace
 
-MprisPeer::MprisPeer(std::string busName, std::string status, std::chrono::milliseconds slowness)
+MprisPeer::MprisPeer(std::string busName, std::string status, std::chrono::milliseconds slowness,
+                     std::string realPlayer)
     : busName_(std::move(busName)),
+      realPlayer_(std::move(realPlayer)),
       slowness_(slowness),
       status_(std::move(status)),
       context_(g_main_context_new()),
@@ -67,20 +69,44 @@ std::string MprisPeer::status() const {
   return status_;
 }
 
+std::string MprisPeer::passOn(const std::string& method) {
+  bool read = method == "PlaybackStatus";
+  GError* error = nullptr;
+  GVariant* reply = g_dbus_connection_call_sync(
+      bus_, realPlayer_.c_str(), "/org/mpris/MediaPlayer2",
+      read ? "org.freedesktop.DBus.Properties" : "org.mpris.MediaPlayer2.Player",
+      read ? "Get" : method.c_str(),
+      read ? g_variant_new("(ss)", "org.mpris.MediaPlayer2.Player", "PlaybackStatus") : nullptr,
+      nullptr, G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, &error);
+  if (error) g_error_free(error);
+  if (!reply) throw std::runtime_error("the real player did not answer");
+  std::string answer = "done";
+  if (read) {
+    GVariant* value = nullptr;
+    g_variant_get(reply, "(v)", &value);
+    answer = g_variant_get_string(value, nullptr);
+    g_variant_unref(value);
+  }
+  g_variant_unref(reply);
+  return answer;
+}
+
 void MprisPeer::onCall(const std::string& method) {
   std::this_thread::sleep_for(slowness_);
-  std::lock_guard lock(mutex_);
-  if (method == "Pause") {
-    ++pauses_;
-    if (status_ == "Playing") status_ = "Paused";
-  } else if (method == "Play") {
-    ++plays_;
-    status_ = "Playing";
+  if (method == "Pause") ++pauses_;
+  if (method == "Play") ++plays_;
+  if (!realPlayer_.empty()) {
+    passOn(method);
+    return;
   }
+  std::lock_guard lock(mutex_);
+  if (method == "Pause" && status_ == "Playing") status_ = "Paused";
+  if (method == "Play") status_ = "Playing";
 }
 
 std::string MprisPeer::onStatusRead() {
   std::this_thread::sleep_for(slowness_);
+  if (!realPlayer_.empty()) return passOn("PlaybackStatus");
   return status();
 }
 

@@ -9,25 +9,10 @@
 #include <stdexcept>
 #include <thread>
 
-namespace {
-
-std::vector<char*> pointers(std::vector<std::string>& texts) {
-  std::vector<char*> result;
-  for (auto& text : texts) result.push_back(text.data());
-  result.push_back(nullptr);
-  return result;
-}
-
-}  // namespace
-
 BackgroundProgram::BackgroundProgram(const std::string& program,
                                      const std::vector<std::string>& args,
                                      const RunOptions& options) {
-  std::vector<std::string> argvText{program};
-  argvText.insert(argvText.end(), args.begin(), args.end());
-  std::vector<std::string> envText = environmentWith(options);
-  std::vector<char*> argv = pointers(argvText);
-  std::vector<char*> envp = pointers(envText);
+  ProgramLine line(program, args, options);
   pid_ = fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
@@ -35,7 +20,7 @@ BackgroundProgram::BackgroundProgram(const std::string& program,
     dup2(nothing, 0);
     dup2(nothing, 1);
     dup2(nothing, 2);
-    execvpe(program.c_str(), argv.data(), envp.data());
+    execvpe(program.c_str(), line.argv.data(), line.envp.data());
     _exit(127);
   }
 }

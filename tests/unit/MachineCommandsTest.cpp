@@ -108,6 +108,27 @@ TEST_F(MachineCommandsTest, MicUserWatchPrintsOneLinePerPassAndSkipsPassesItCann
   EXPECT_EQ(server->passes, 4);
 }
 
+TEST_F(MachineCommandsTest, MicUserWatchEndsWhenTheAppThatStartedItHasGone) {
+  // Reparented after the second pass.
+  struct Orphaned final : public SoundServer {
+    FakeProcesses& processes;
+    int passes = 0;
+    explicit Orphaned(FakeProcesses& processes) : processes(processes) {}
+    Access microphoneAccess() override { return Access::Allowed; }
+    Access outputMonitorAccess() override { return Access::Allowed; }
+    std::vector<RecordStream> recordStreams() override {
+      if (++passes == 2) processes.parentPid = 1;
+      return {};
+    }
+    std::optional<Output> defaultOutput() override { return std::nullopt; }
+  };
+  auto* server = new Orphaned(*fakes.processes);
+  fakes.platform.soundServer.reset(server);
+  EXPECT_EQ(run(runMicUserWatch), 0);
+  EXPECT_EQ(console->stdoutText(), "[]\n[]\n");
+  EXPECT_EQ(server->passes, 2);
+}
+
 TEST_F(MachineCommandsTest, MemoryCoversTheParentAndAllItsDescendantsOnly) {
   auto& p = *fakes.processes;
   p.table = {{1, 0, "init"},   {5, 1, "other"},  {10, 1, "vesk"},  {11, 10, "helper"},
