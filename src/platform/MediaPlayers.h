@@ -16,8 +16,7 @@ class MediaPlayers {
   virtual bool running(const std::string& busName, Millis timeout) = 0;
   // The player's playback status ("Playing", "Paused", "Stopped"); nothing when it does not
   // answer.
-  virtual std::optional<std::string> playbackStatus(const std::string& busName,
-                                                    Millis timeout) = 0;
+  virtual std::optional<std::string> playbackStatus(const std::string& busName, Millis timeout) = 0;
   // Asks the player to pause / play; true when it took the call.
   virtual bool pause(const std::string& busName, Millis timeout) = 0;
   virtual bool play(const std::string& busName, Millis timeout) = 0;

@@ -1,6 +1,7 @@
 // Microphone users, audio route, media players, sounds and machine facts of the built binary
 // against the real test services.
 #include <gtest/gtest.h>
+#include <pulse/def.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 
 #include "e2e/MprisPeer.h"
 #include "platform/linux/gio/MprisMediaPlayers.h"
+#include "platform/linux/pulse/PulseSoundServer.h"
 #include "support/BackgroundProgram.h"
 #include "support/Run.h"
 #include "support/Scratch.h"
@@ -68,10 +70,13 @@ class PrivateSoundServer {
   PrivateSoundServer(const Scratch& scratch, const std::vector<std::string>& modules)
       : folder_(scratch.root() / "pulse") {
     std::filesystem::create_directories(folder_);
-    std::vector<std::string> args{"-n", "--daemonize=no", "--use-pid-file=no",
-                                  "--exit-idle-time=-1", "--log-target=stderr",
-                                  "--load=module-native-protocol-unix auth-anonymous=1 socket=" +
-                                      socket()};
+    std::vector<std::string> args{
+        "-n",
+        "--daemonize=no",
+        "--use-pid-file=no",
+        "--exit-idle-time=-1",
+        "--log-target=stderr",
+        "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket()};
     for (const auto& module : modules) args.push_back("--load=" + module);
     RunOptions options;
     options.env = {{"HOME", folder_.string()},
@@ -103,9 +108,10 @@ class PrivateSoundServer {
 TEST(MachineE2e, MicUsersNamesTheRecordersOfTheMicrophone) {
   requireServices();
   auto byId = recorder({{"PULSE_PROP", "application.id=org.example.Recorder"}});
-  auto byEntry = recorder({{"GIO_LAUNCHED_DESKTOP_FILE", "/opt/apps/org.example.Launched.desktop"}});
-  auto ofOutput = recorder({{"PULSE_PROP", "application.id=org.example.Loopback"}},
-                           "speakers.monitor");
+  auto byEntry =
+      recorder({{"GIO_LAUNCHED_DESKTOP_FILE", "/opt/apps/org.example.Launched.desktop"}});
+  auto ofOutput =
+      recorder({{"PULSE_PROP", "application.id=org.example.Loopback"}}, "speakers.monitor");
 
   std::string users = replyOnceTrue({"mic-users"}, [](const std::string& reply) {
     return holds(reply, "org.example.Recorder") && holds(reply, "org.example.Launched");
@@ -175,9 +181,9 @@ TEST(MachineE2e, AudioRouteOfTheTestServicesNullSinkIsSpeakers) {
 TEST(MachineE2e, AudioRouteFollowsTheDefaultOutputsBus) {
   requireServices();
   Scratch scratch;
-  PrivateSoundServer server(
-      scratch, {"module-null-sink sink_name=buds sink_properties=device.bus=bluetooth",
-                "module-null-sink sink_name=dock sink_properties=device.bus=usb"});
+  PrivateSoundServer server(scratch,
+                            {"module-null-sink sink_name=buds sink_properties=device.bus=bluetooth",
+                             "module-null-sink sink_name=dock sink_properties=device.bus=usb"});
   ASSERT_TRUE(std::filesystem::exists(server.socket())) << "the private sound server did not start";
   server.setDefaultSink("buds");
   EXPECT_EQ(runVesk({"audio-route"}, server.clientOptions()).out, "headphones\n");
@@ -189,6 +195,22 @@ TEST(MachineE2e, AudioRouteFollowsTheDefaultOutputsBus) {
   RunResult r = runVesk({"audio-route"}, nobody);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "speakers\n");
+}
+
+// Null sinks have no ports, so the port test is checked on its own, with the values real
+// drivers report.
+TEST(MachineE2e, HeadphonePortsAreKnownByTypeOrElseByName) {
+  constexpr int UNKNOWN = PA_DEVICE_PORT_TYPE_UNKNOWN, SPEAKER = PA_DEVICE_PORT_TYPE_SPEAKER,
+                HEADPHONES = PA_DEVICE_PORT_TYPE_HEADPHONES, HEADSET = PA_DEVICE_PORT_TYPE_HEADSET,
+                HDMI = PA_DEVICE_PORT_TYPE_HDMI;
+  EXPECT_TRUE(PulseSoundServer::isHeadphonePort(HEADPHONES, "analog-output-headphones"));
+  EXPECT_TRUE(PulseSoundServer::isHeadphonePort(HEADSET, "headset-output"));
+  EXPECT_TRUE(PulseSoundServer::isHeadphonePort(UNKNOWN, "[Out] Headphones"));
+  EXPECT_TRUE(PulseSoundServer::isHeadphonePort(UNKNOWN, "analog-output-headphones"));
+  EXPECT_FALSE(PulseSoundServer::isHeadphonePort(SPEAKER, "analog-output-speaker"));
+  EXPECT_FALSE(PulseSoundServer::isHeadphonePort(HDMI, "hdmi-output-0"));
+  EXPECT_FALSE(PulseSoundServer::isHeadphonePort(UNKNOWN, "analog-output-lineout"));
+  EXPECT_FALSE(PulseSoundServer::isHeadphonePort(UNKNOWN, nullptr));
 }
 
 TEST(MachineE2e, MusicHushPausesThePlayingPlayerOnly) {
@@ -219,10 +241,10 @@ TEST(MachineE2e, MusicPlayResumesRunningPlayersAndStartsNone) {
 TEST(MachineE2e, MusicHushAndPlayReachARealPlayer) {
   requireServices();
   const std::string mpv = "org.mpris.MediaPlayer2.mpv";
-  BackgroundProgram player("mpv", {"--no-config", "--no-video", "--ao=pulse", "--loop=inf",
-                                   "--idle=yes", "--no-terminal",
-                                   "--script=/etc/mpv/scripts/mpris.so",
-                                   "/usr/share/sounds/freedesktop/stereo/complete.oga"});
+  BackgroundProgram player(
+      "mpv",
+      {"--no-config", "--no-video", "--ao=pulse", "--loop=inf", "--idle=yes", "--no-terminal",
+       "--script=/etc/mpv/scripts/mpris.so", "/usr/share/sounds/freedesktop/stereo/complete.oga"});
   MprisMediaPlayers bus;
   auto statusOnceIs = [&](const std::string& wanted) {
     std::optional<std::string> status;

@@ -125,16 +125,16 @@ void MprisPeer::serve(std::promise<std::string>& started) {
     g_free(address);
   }
   if (bus_ && node) {
-    registration_ = g_dbus_connection_register_object(bus_, "/org/mpris/MediaPlayer2",
-                                                      node->interfaces[0], &PLAYER_VTABLE, this,
-                                                      nullptr, &error);
+    registration_ =
+        g_dbus_connection_register_object(bus_, "/org/mpris/MediaPlayer2", node->interfaces[0],
+                                          &PLAYER_VTABLE, this, nullptr, &error);
   }
   if (registration_) {
     constexpr guint32 DO_NOT_QUEUE = 4;
     GVariant* reply = g_dbus_connection_call_sync(
         bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "RequestName", g_variant_new("(su)", busName_.c_str(), DO_NOT_QUEUE),
-        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
+        "RequestName", g_variant_new("(su)", busName_.c_str(), DO_NOT_QUEUE), G_VARIANT_TYPE("(u)"),
+        G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
     if (reply) {
       guint32 answer = 0;
       g_variant_get(reply, "(u)", &answer);
@@ -142,8 +142,10 @@ void MprisPeer::serve(std::promise<std::string>& started) {
       if (answer != 1) problem = "the name is taken";
     }
   }
-  if (error) problem = error->message;
-  else if (!registration_ && problem.empty()) problem = "no session bus";
+  if (error)
+    problem = error->message;
+  else if (!registration_ && problem.empty())
+    problem = "no session bus";
   if (error) g_error_free(error);
   if (node) g_dbus_node_info_unref(node);
 

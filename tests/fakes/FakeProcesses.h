@@ -13,7 +13,7 @@ class FakeProcesses final : public Processes {
   int parentPid = 10;
   bool readable = true;
   std::vector<Entry> table;
-  std::map<int, std::uint64_t> sizes;           // processes without one cannot be measured
+  std::map<int, std::uint64_t> sizes;         // processes without one cannot be measured
   std::map<int, std::string> desktopEntries;  // by pid
 
   int self() override { return selfPid; }

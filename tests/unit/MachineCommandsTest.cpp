@@ -55,15 +55,17 @@ TEST_F(MachineCommandsTest, MicUsersAreTheRunningMicrophoneStreamsInOrderWithDup
   monitor.fromMonitor = true;
   auto module = stream("");
   module.fromClient = false;
-  fakes.soundServer->streams = {stream("org.example.Call"), corked,  monitor, module,
-                                stream("", 41),             stream("", 42), stream("org.example.Call")};
+  fakes.soundServer->streams = {
+      stream("org.example.Call"), corked, monitor, module, stream("", 41), stream("", 42),
+      stream("org.example.Call")};
   fakes.processes->desktopEntries[41] = "org.example.Recorder";
 
   EXPECT_EQ(micUsers(fakes.platform),
             (std::vector<std::string>{"org.example.Call", "org.example.Recorder", "",
                                       "org.example.Call"}));
   EXPECT_EQ(run(runMicUsers), 0);
-  EXPECT_EQ(console->stdoutText(), R"(["org.example.Call","org.example.Recorder","","org.example.Call"])");
+  EXPECT_EQ(console->stdoutText(),
+            R"(["org.example.Call","org.example.Recorder","","org.example.Call"])");
 }
 
 TEST_F(MachineCommandsTest, MicUsersWithoutStreamsIsAnEmptyArray) {
@@ -103,8 +105,8 @@ TEST_F(MachineCommandsTest, MicUserWatchPrintsOneLinePerPassAndSkipsPassesItCann
   Context context{fakes.platform, lines, timings};
   EXPECT_THROW(runMicUserWatch(context), ProcessEnded);
   EXPECT_EQ(lines.text,
-                            "[\"org.example\\/Call\"]\n[\"org.example\\/Call\"]\n"
-                            "[\"org.example\\/Call\"]\n");
+            "[\"org.example\\/Call\"]\n[\"org.example\\/Call\"]\n"
+            "[\"org.example\\/Call\"]\n");
   EXPECT_EQ(server->passes, 4);
 }
 
@@ -131,9 +133,9 @@ TEST_F(MachineCommandsTest, MicUserWatchEndsWhenTheAppThatStartedItHasGone) {
 
 TEST_F(MachineCommandsTest, MemoryCoversTheParentAndAllItsDescendantsOnly) {
   auto& p = *fakes.processes;
-  p.table = {{1, 0, "init"},   {5, 1, "other"},  {10, 1, "vesk"},  {11, 10, "helper"},
-             {20, 10, "vesk-native"}, {30, 11, "grandchild"}, {31, 5, "unrelated"},
-             {40, 30, "great"}};
+  p.table = {{1, 0, "init"},       {5, 1, "other"},         {10, 1, "vesk"},
+             {11, 10, "helper"},   {20, 10, "vesk-native"}, {30, 11, "grandchild"},
+             {31, 5, "unrelated"}, {40, 30, "great"}};
   for (auto& entry : p.table) p.sizes[entry.pid] = 1000u * static_cast<unsigned>(entry.pid);
   p.sizes.erase(30);  // gone, or not ours to read: skipped, its children are still counted
 
@@ -167,10 +169,10 @@ TEST_F(MachineCommandsTest, MusicHushPausesOnlyPlayingPlayersInNameOrder) {
   m.players[MUSIC] = {"Playing", true};
   EXPECT_EQ(run(runMusicHush), 0);
   EXPECT_EQ(console->stdoutText(), R"(["music","spotify"])");
-  EXPECT_EQ(m.calls, (std::vector<std::string>{std::string("PlaybackStatus ") + MUSIC,
-                                               std::string("Pause ") + MUSIC,
-                                               std::string("PlaybackStatus ") + SPOTIFY,
-                                               std::string("Pause ") + SPOTIFY}));
+  EXPECT_EQ(m.calls,
+            (std::vector<std::string>{
+                std::string("PlaybackStatus ") + MUSIC, std::string("Pause ") + MUSIC,
+                std::string("PlaybackStatus ") + SPOTIFY, std::string("Pause ") + SPOTIFY}));
   for (auto timeout : m.timeouts) EXPECT_EQ(timeout, std::chrono::milliseconds(7));
 }
 

@@ -21,18 +21,17 @@ GVariantPtr MprisMediaPlayers::call(const char* name, const char* path, const ch
   if (!bus_) return nullptr;
   int limit = static_cast<int>(std::max<Millis::rep>(1, timeout.count()));
   GError* error = nullptr;
-  GVariantPtr reply(g_dbus_connection_call_sync(bus_.get(), name, path, interface, method,
-                                                ownedParameters.get(), replyType,
-                                                G_DBUS_CALL_FLAGS_NO_AUTO_START, limit, nullptr,
-                                                &error));
+  GVariantPtr reply(g_dbus_connection_call_sync(
+      bus_.get(), name, path, interface, method, ownedParameters.get(), replyType,
+      G_DBUS_CALL_FLAGS_NO_AUTO_START, limit, nullptr, &error));
   GErrorPtr ownedError(error);
   return reply;
 }
 
 bool MprisMediaPlayers::running(const std::string& busName, Millis timeout) {
-  auto reply = call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                    "NameHasOwner", g_variant_new("(s)", busName.c_str()), G_VARIANT_TYPE("(b)"),
-                    timeout);
+  auto reply =
+      call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+           g_variant_new("(s)", busName.c_str()), G_VARIANT_TYPE("(b)"), timeout);
   if (!reply) return false;
   gboolean owned = FALSE;
   g_variant_get(reply.get(), "(b)", &owned);
@@ -53,11 +52,11 @@ std::optional<std::string> MprisMediaPlayers::playbackStatus(const std::string& 
 }
 
 bool MprisMediaPlayers::pause(const std::string& busName, Millis timeout) {
-  return call(busName.c_str(), PLAYER_PATH, PLAYER_INTERFACE, "Pause", nullptr, nullptr,
-              timeout) != nullptr;
+  return call(busName.c_str(), PLAYER_PATH, PLAYER_INTERFACE, "Pause", nullptr, nullptr, timeout) !=
+         nullptr;
 }
 
 bool MprisMediaPlayers::play(const std::string& busName, Millis timeout) {
-  return call(busName.c_str(), PLAYER_PATH, PLAYER_INTERFACE, "Play", nullptr, nullptr,
-              timeout) != nullptr;
+  return call(busName.c_str(), PLAYER_PATH, PLAYER_INTERFACE, "Play", nullptr, nullptr, timeout) !=
+         nullptr;
 }

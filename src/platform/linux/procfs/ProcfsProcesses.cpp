@@ -162,8 +162,10 @@ std::string ProcfsProcesses::desktopEntryOf(int pid) {
     bool application = false;
     while (std::getline(lines, line)) {
       auto text = trim(line);
-      if (text.starts_with("[")) application = text == "[Application]";
-      else if (application && text.starts_with("name=")) return std::string(trim(text.substr(5)));
+      if (text.starts_with("["))
+        application = text == "[Application]";
+      else if (application && text.starts_with("name="))
+        return std::string(trim(text.substr(5)));
     }
   }
   // Desktops start each application in a systemd unit named after it.
@@ -184,7 +186,8 @@ std::string ProcfsProcesses::desktopEntryOf(int pid) {
     std::istringstream entries(*environment);
     std::string entry;
     while (std::getline(entries, entry, '\0')) {
-      if (entry.starts_with("GIO_LAUNCHED_DESKTOP_FILE=")) file = entry.substr(26);
+      if (entry.starts_with("GIO_LAUNCHED_DESKTOP_FILE="))
+        file = entry.substr(26);
       else if (entry.starts_with("GIO_LAUNCHED_DESKTOP_FILE_PID="))
         launchedPid = parseNumber(std::string_view(entry).substr(30));
     }

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
+#include <cctype>
 #include <memory>
 #include <set>
 #include <string>
@@ -85,6 +85,16 @@ SoundServer::Access PulseSoundServer::outputMonitorAccess() {
   return tryRecording(connection, monitor);
 }
 
+bool PulseSoundServer::isHeadphonePort(int type, const char* name) {
+  if (type == PA_DEVICE_PORT_TYPE_HEADPHONES || type == PA_DEVICE_PORT_TYPE_HEADSET) return true;
+  // Drivers that leave the type unknown name their headphone jacks ("analog-output-headphones",
+  // "[Out] Headphones").
+  if (type != PA_DEVICE_PORT_TYPE_UNKNOWN || !name) return false;
+  std::string lower(name);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower.find("headphone") != std::string::npos || lower.find("headset") != std::string::npos;
+}
+
 std::vector<SoundServer::RecordStream> PulseSoundServer::recordStreams() {
   PulseConnection connection("vesk-native");
   if (connection.connect() != PulseConnection::Outcome::Connected) return {};
@@ -143,9 +153,7 @@ std::optional<SoundServer::Output> PulseSoundServer::defaultOutput() {
     Output found;
     if (const char* bus = pa_proplist_gets(info->proplist, PA_PROP_DEVICE_BUS)) found.bus = bus;
     if (const pa_sink_port_info* port = info->active_port) {
-      // Older drivers leave the type unknown; their headphone ports say so in the name.
-      found.headphonePort = port->type == PA_DEVICE_PORT_TYPE_HEADPHONES ||
-                            (port->name && std::strstr(port->name, "headphones") != nullptr);
+      found.headphonePort = PulseSoundServer::isHeadphonePort(port->type, port->name);
     }
     *static_cast<std::optional<Output>*>(data) = std::move(found);
   };
