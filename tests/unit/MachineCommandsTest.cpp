@@ -68,12 +68,6 @@ TEST_F(MachineCommandsTest, MicUsersAreTheRunningMicrophoneStreamsInOrderWithDup
             R"(["org.example.Call","org.example.Recorder","","org.example.Call"])");
 }
 
-TEST_F(MachineCommandsTest, MicUsersWithoutStreamsIsAnEmptyArray) {
-  EXPECT_EQ(run(runMicUsers), 0);
-  EXPECT_EQ(console->stdoutText(), "[]");
-  EXPECT_EQ(console->stderrText(), "");
-}
-
 // Ends the watch after a number of lines, as the parent stopping the process would.
 class LineLimitConsole final : public Console {
  public:
