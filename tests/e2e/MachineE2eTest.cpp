@@ -170,6 +170,38 @@ TEST(MachineE2e, MicUserWatchWritesItsFirstLineAtOnceAndNeverEnds) {
   EXPECT_TRUE(holds(first, "org.example.Watched")) << first;
 }
 
+// Gone, or ended and waiting to be reaped by whoever adopted it.
+bool ended(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text;
+  std::getline(stat, text);
+  auto close = text.rfind(") ");
+  return !stat || close == std::string::npos || text[close + 2] == 'Z';
+}
+
+TEST(MachineE2e, MicUserWatchEndsWhenTheAppThatStartedItHasGone) {
+  requireServices();
+  Scratch scratch;
+  auto lines = scratch.root() / "lines";
+  // The shell starts the watch, waits for its first line and quits, as an app that quit would.
+  RunResult shell = runProgram("/bin/sh", {"-c",
+                                           "\"$0\" listen who mic > \"$1\" 2>/dev/null & "
+                                           "while [ ! -s \"$1\" ]; do sleep 0.05; done; echo $!",
+                                           VESK_BINARY, lines.string()});
+  ASSERT_EQ(shell.status, 0) << shell.err;
+  pid_t watch = std::stoi(shell.out);
+  bool gone = false;
+  for (int i = 0; i < 100 && !gone; ++i) {  // one 3 s pause, then it notices
+    std::this_thread::sleep_for(50ms);
+    gone = ended(watch);
+  }
+  EXPECT_TRUE(gone) << "the watch outlived its app";
+  if (!gone) kill(watch, SIGKILL);
+  std::string first;
+  std::getline(std::ifstream(lines), first);
+  EXPECT_EQ(first.front(), '[');
+}
+
 TEST(MachineE2e, AudioRouteFollowsTheDefaultOutputsBus) {
   requireServices();
   Scratch scratch;
