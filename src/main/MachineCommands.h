@@ -1,9 +1,15 @@
 #pragma once
 
+#include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/MachineId.h"
+
 struct Context;
+struct Platform;
+class Processes;
 
 // listen who mic: the microphone's users every few seconds, forever.
 [[noreturn]] void runMicUserWatch(Context& context);
@@ -24,5 +30,14 @@ struct Context;
 // exclude-from-backup <absolutePath>
 [[noreturn]] void runExcludeFromBackup(Context& context, const std::string& path);
 
-// The players music-play accepts.
+// The players music-hush and music-play know.
 bool isMusicPlayer(const std::string& name);
+
+// The applications recording from a microphone, one entry per stream: its application id, else
+// the desktop entry id of its process, else "".
+std::vector<std::string> micUsers(Platform& platform);
+// {"name", "bytes"} of the process that started the bridge and of every process descended from
+// it; nothing when the process table cannot be read.
+std::optional<nlohmann::json> memoryRecords(Processes& processes);
+// The identifier as an upper-case UUID text ("6F1A...-...").
+std::string uuidText(const MachineId::Bytes& bytes);

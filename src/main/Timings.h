@@ -21,4 +21,9 @@ struct Timings {
   Millis launchWatch{1000};
   // listen who mic: the pause between two passes.
   Seconds micUserWatchPause{3.0};
+  // music-hush, music-play: the longest a media player may take to answer one call.
+  Millis mediaPlayerCallLimit{2000};
+  // sound: the pause after the sound has finished, and the longest a sound may play.
+  Seconds soundTail{0.1};
+  Millis soundLongest{30000};
 };

@@ -9,6 +9,11 @@
 #include "platform/IconRenderer.h"
 #include "platform/SecretStore.h"
 #include "platform/EventStore.h"
+#include "platform/BackupExclusion.h"
+#include "platform/Desktop.h"
+#include "platform/MachineId.h"
+#include "platform/MediaPlayers.h"
+#include "platform/Processes.h"
 #include "platform/SoundServer.h"
 #include "platform/SyntheticInput.h"
 #include "platform/SystemSounds.h"
@@ -29,4 +34,8 @@ struct Platform {
   std::unique_ptr<IconRenderer> iconRenderer;
   std::unique_ptr<AppBus> appBus;
   std::unique_ptr<EventStore> eventStore;
+  std::unique_ptr<MediaPlayers> mediaPlayers;
+  std::unique_ptr<Processes> processes;
+  std::unique_ptr<MachineId> machineId;
+  std::unique_ptr<BackupExclusion> backupExclusion;
 };

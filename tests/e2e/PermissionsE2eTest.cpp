@@ -11,13 +11,9 @@
 
 #include "support/Run.h"
 #include "support/Scratch.h"
+#include "support/Services.h"
 
 namespace {
-
-void requireServices() {
-  ASSERT_NE(std::getenv("VESK_TEST_SERVICES"), nullptr)
-      << "the test services are not running: run through tests/services/with-services.sh";
-}
 
 std::string statusOf(const std::vector<std::string>& args, const RunOptions& options = {}) {
   RunResult r = runVesk(args, options);

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "fakes/FakeAppBus.h"
 #include "fakes/FakeAppCatalog.h"
@@ -10,6 +11,10 @@
 #include "fakes/FakeSecretStore.h"
 #include "fakes/FakeWindowList.h"
 #include "fakes/FakeEventStore.h"
+#include "fakes/FakeBackupExclusion.h"
+#include "fakes/FakeMachineId.h"
+#include "fakes/FakeMediaPlayers.h"
+#include "fakes/FakeProcesses.h"
 #include "platform/Platform.h"
 
 class FakeSoundServer final : public SoundServer {
@@ -23,6 +28,11 @@ class FakeSoundServer final : public SoundServer {
     ++monitorQuestions;
     return monitor;
   }
+
+  std::vector<RecordStream> streams;
+  std::optional<Output> output;
+  std::vector<RecordStream> recordStreams() override { return streams; }
+  std::optional<Output> defaultOutput() override { return output; }
 };
 
 class FakeAccessibility final : public Accessibility {
@@ -56,6 +66,15 @@ class FakeSystemSounds final : public SystemSounds {
  public:
   std::set<std::string> names{"bell", "Glass"};
   bool exists(const std::string& name) override { return names.count(name) > 0; }
+
+  std::vector<std::string> played;
+  std::chrono::milliseconds longestAsked{0};
+  std::string failure;  // when set, play throws SoundFailure with it
+  void play(const std::string& name, std::chrono::milliseconds longest) override {
+    longestAsked = longest;
+    if (!failure.empty()) throw SoundFailure(failure);
+    played.push_back(name);
+  }
 };
 
 // A platform of fakes, each reachable with its concrete type for arranging and checking.
@@ -71,6 +90,10 @@ struct FakePlatform {
   FakeIconRenderer* iconRenderer;
   FakeAppBus* appBus;
   FakeEventStore* eventStore;
+  FakeMediaPlayers* mediaPlayers;
+  FakeProcesses* processes;
+  FakeMachineId* machineId;
+  FakeBackupExclusion* backupExclusion;
   Platform platform;
 
   FakePlatform() {
@@ -85,5 +108,9 @@ struct FakePlatform {
     platform.iconRenderer.reset(iconRenderer = new FakeIconRenderer);
     platform.appBus.reset(appBus = new FakeAppBus);
     platform.eventStore.reset(eventStore = new FakeEventStore);
+    platform.mediaPlayers.reset(mediaPlayers = new FakeMediaPlayers);
+    platform.processes.reset(processes = new FakeProcesses);
+    platform.machineId.reset(machineId = new FakeMachineId);
+    platform.backupExclusion.reset(backupExclusion = new FakeBackupExclusion);
   }
 };

@@ -15,6 +15,13 @@ extern char** environ;
 
 namespace {
 
+std::vector<char*> pointersTo(std::vector<std::string>& texts) {
+  std::vector<char*> result;
+  for (auto& text : texts) result.push_back(text.data());
+  result.push_back(nullptr);
+  return result;
+}
+
 std::vector<std::string> environmentWith(const RunOptions& options) {
   std::map<std::string, std::string> merged;
   for (char** entry = environ; *entry; ++entry) {
@@ -34,22 +41,19 @@ std::vector<std::string> environmentWith(const RunOptions& options) {
   return result;
 }
 
-std::vector<char*> pointers(std::vector<std::string>& texts) {
-  std::vector<char*> result;
-  for (auto& text : texts) result.push_back(text.data());
-  result.push_back(nullptr);
-  return result;
-}
-
 }  // namespace
+
+ProgramLine::ProgramLine(const std::string& program, const std::vector<std::string>& args,
+                         const RunOptions& options)
+    : argvText{program}, envText(environmentWith(options)) {
+  argvText.insert(argvText.end(), args.begin(), args.end());
+  argv = pointersTo(argvText);
+  envp = pointersTo(envText);
+}
 
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const RunOptions& options) {
-  std::vector<std::string> argvText{program};
-  argvText.insert(argvText.end(), args.begin(), args.end());
-  std::vector<std::string> envText = environmentWith(options);
-  std::vector<char*> argv = pointers(argvText);
-  std::vector<char*> envp = pointers(envText);
+  ProgramLine line(program, args, options);
 
   int in[2], out[2], err[2];
   if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) {
@@ -61,7 +65,7 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     dup2(in[0], 0);
     dup2(out[1], 1);
     dup2(err[1], 2);
-    execve(program.c_str(), argv.data(), envp.data());
+    execve(program.c_str(), line.argv.data(), line.envp.data());
     _exit(127);
   }
   close(in[0]);

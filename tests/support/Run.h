@@ -24,3 +24,16 @@ RunResult runVesk(const std::vector<std::string>& args, const RunOptions& option
 // Runs any program the same way.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const RunOptions& options = {});
+
+// What execve() takes to start a program with the arguments and the options' environment.
+struct ProgramLine {
+  ProgramLine(const std::string& program, const std::vector<std::string>& args,
+              const RunOptions& options);
+  ProgramLine(const ProgramLine&) = delete;
+  ProgramLine& operator=(const ProgramLine&) = delete;
+
+  std::vector<std::string> argvText;
+  std::vector<std::string> envText;
+  std::vector<char*> argv;  // into argvText, null-ended
+  std::vector<char*> envp;  // into envText, null-ended
+};

@@ -8,9 +8,13 @@
 #include "platform/linux/gio/GioAccessibility.h"
 #include "platform/linux/gio/GioDesktop.h"
 #include "platform/linux/libsecret/LibsecretStore.h"
+#include "platform/linux/gio/MprisMediaPlayers.h"
+#include "platform/linux/procfs/ProcfsProcesses.h"
 #include "platform/linux/pulse/PulseSoundServer.h"
+#include "platform/linux/systemd/SystemdMachineId.h"
 #include "platform/linux/x11/X11SyntheticInput.h"
 #include "platform/linux/x11/X11WindowList.h"
+#include "platform/linux/xattr/XattrBackupExclusion.h"
 
 Platform makeLinuxPlatform() {
   Platform platform;
@@ -25,5 +29,9 @@ Platform makeLinuxPlatform() {
   platform.iconRenderer = std::make_unique<PixbufIconRenderer>();
   platform.appBus = std::make_unique<GioAppBus>();
   platform.eventStore = std::make_unique<EdsEventStore>();
+  platform.mediaPlayers = std::make_unique<MprisMediaPlayers>();
+  platform.processes = std::make_unique<ProcfsProcesses>();
+  platform.machineId = std::make_unique<SystemdMachineId>();
+  platform.backupExclusion = std::make_unique<XattrBackupExclusion>();
   return platform;
 }

@@ -1,6 +1,10 @@
 #include "platform/linux/pulse/PulseSoundServer.h"
 
+#include <cstdint>
+#include <cstdlib>
+#include <cctype>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "platform/linux/pulse/PulseConnection.h"
@@ -79,4 +83,81 @@ SoundServer::Access PulseSoundServer::outputMonitorAccess() {
       pa_context_get_sink_info_by_name(connection.context(), sink.c_str(), onSink, &monitor));
   if (monitor.empty()) return Access::Absent;
   return tryRecording(connection, monitor);
+}
+
+bool PulseSoundServer::isHeadphonePort(int type, const char* name) {
+  if (type == PA_DEVICE_PORT_TYPE_HEADPHONES || type == PA_DEVICE_PORT_TYPE_HEADSET) return true;
+  // Drivers that leave the type unknown name their headphone jacks ("analog-output-headphones",
+  // "[Out] Headphones").
+  if (type != PA_DEVICE_PORT_TYPE_UNKNOWN || !name) return false;
+  std::string lower(name);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower.find("headphone") != std::string::npos || lower.find("headset") != std::string::npos;
+}
+
+std::vector<SoundServer::RecordStream> PulseSoundServer::recordStreams() {
+  PulseConnection connection("vesk-native");
+  if (connection.connect() != PulseConnection::Outcome::Connected) return {};
+
+  std::set<uint32_t> monitors;
+  auto onSource = [](pa_context*, const pa_source_info* info, int eol, void* data) {
+    if (eol == 0 && info && info->monitor_of_sink != PA_INVALID_INDEX) {
+      static_cast<std::set<uint32_t>*>(data)->insert(info->index);
+    }
+  };
+  if (!connection.finish(
+          pa_context_get_source_info_list(connection.context(), onSource, &monitors))) {
+    return {};
+  }
+
+  struct Listing {
+    const std::set<uint32_t>& monitors;
+    std::vector<RecordStream> streams;
+  } listing{monitors, {}};
+  auto onStream = [](pa_context*, const pa_source_output_info* info, int eol, void* data) {
+    if (eol != 0 || !info) return;
+    auto& listing = *static_cast<Listing*>(data);
+    RecordStream stream;
+    if (const char* id = pa_proplist_gets(info->proplist, PA_PROP_APPLICATION_ID)) {
+      stream.applicationId = id;
+    }
+    if (const char* pid = pa_proplist_gets(info->proplist, PA_PROP_APPLICATION_PROCESS_ID)) {
+      stream.processId = std::atoi(pid);
+    }
+    stream.corked = info->corked != 0;
+    stream.fromMonitor = listing.monitors.count(info->source) > 0;
+    stream.fromClient = info->client != PA_INVALID_INDEX;
+    listing.streams.push_back(std::move(stream));
+  };
+  if (!connection.finish(
+          pa_context_get_source_output_info_list(connection.context(), onStream, &listing))) {
+    return {};
+  }
+  return std::move(listing.streams);
+}
+
+std::optional<SoundServer::Output> PulseSoundServer::defaultOutput() {
+  PulseConnection connection("vesk-native");
+  if (connection.connect() != PulseConnection::Outcome::Connected) return std::nullopt;
+
+  std::string sink;
+  auto onServer = [](pa_context*, const pa_server_info* info, void* data) {
+    if (info && info->default_sink_name) *static_cast<std::string*>(data) = info->default_sink_name;
+  };
+  connection.finish(pa_context_get_server_info(connection.context(), onServer, &sink));
+  if (sink.empty()) return std::nullopt;
+
+  std::optional<Output> output;
+  auto onSink = [](pa_context*, const pa_sink_info* info, int eol, void* data) {
+    if (eol != 0 || !info) return;
+    Output found;
+    if (const char* bus = pa_proplist_gets(info->proplist, PA_PROP_DEVICE_BUS)) found.bus = bus;
+    if (const pa_sink_port_info* port = info->active_port) {
+      found.headphonePort = PulseSoundServer::isHeadphonePort(port->type, port->name);
+    }
+    *static_cast<std::optional<Output>*>(data) = std::move(found);
+  };
+  connection.finish(
+      pa_context_get_sink_info_by_name(connection.context(), sink.c_str(), onSink, &output));
+  return output;
 }

@@ -1,0 +1,2 @@
+pkg_check_modules(LIBCANBERRA REQUIRED IMPORTED_TARGET libcanberra)
+target_link_libraries(vesk_linux PUBLIC PkgConfig::LIBCANBERRA)

@@ -1,0 +1,2 @@
+pkg_check_modules(LIBSYSTEMD REQUIRED IMPORTED_TARGET libsystemd)
+target_link_libraries(vesk_linux PUBLIC PkgConfig::LIBSYSTEMD)
