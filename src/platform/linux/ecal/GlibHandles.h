@@ -4,22 +4,9 @@
 
 #include <memory>
 
-// Owning handles for the GLib values the calendar backend receives.
-struct GObjectUnref {
-  void operator()(gpointer object) const {
-    if (object) g_object_unref(object);
-  }
-};
-template <typename T>
-using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
+#include "platform/linux/gio/GioHandles.h"
 
-struct GErrorFree {
-  void operator()(GError* error) const {
-    if (error) g_error_free(error);
-  }
-};
-using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
-
+// Owning handles for the GLib values the calendar backend receives, beyond the common ones.
 struct GCharFree {
   void operator()(gchar* text) const { g_free(text); }
 };
