@@ -2,10 +2,15 @@
 
 #include <pthread.h>
 
-SerialQueue::SerialQueue(const std::string& threadName)
-    : keepRunning_(asio::make_work_guard(io_)) {
-  thread_ = std::thread([this, name = threadName.substr(0, 15)] {
-    pthread_setname_np(pthread_self(), name.c_str());
+SerialQueue::SerialQueue(const std::string& threadName, Start start)
+    : keepRunning_(asio::make_work_guard(io_)), threadName_(threadName.substr(0, 15)) {
+  if (start == Start::Running) resume();
+}
+
+void SerialQueue::resume() {
+  if (thread_.joinable()) return;
+  thread_ = std::thread([this] {
+    pthread_setname_np(pthread_self(), threadName_.c_str());
     io_.run();
   });
 }

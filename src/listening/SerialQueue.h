@@ -15,12 +15,19 @@
 // the work at once instead of waiting for itself.
 class SerialQueue {
  public:
-  explicit SerialQueue(const std::string& threadName);
+  // A suspended queue holds what is posted to it until resume() gives it its thread.
+  enum class Start { Running, Suspended };
+
+  explicit SerialQueue(const std::string& threadName, Start start = Start::Running);
   ~SerialQueue();
   SerialQueue(const SerialQueue&) = delete;
   SerialQueue& operator=(const SerialQueue&) = delete;
 
   void post(std::function<void()> work);
+
+  // Starts a suspended queue; does nothing to one that runs. Call from one thread only.
+  void resume();
+  bool running() const { return thread_.joinable(); }
 
   // Runs the work on the queue and waits for it; returns its result or rethrows its exception.
   template <class Work>
@@ -40,5 +47,6 @@ class SerialQueue {
  private:
   mutable asio::io_context io_;
   asio::executor_work_guard<asio::io_context::executor_type> keepRunning_;
+  std::string threadName_;
   std::thread thread_;
 };

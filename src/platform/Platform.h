@@ -3,8 +3,11 @@
 #include <memory>
 
 #include "platform/Accessibility.h"
+#include "platform/AudioConverters.h"
+#include "platform/AudioInput.h"
 #include "platform/Desktop.h"
 #include "platform/SoundServer.h"
+#include "platform/SpeechEngine.h"
 #include "platform/SyntheticInput.h"
 #include "platform/SystemSounds.h"
 
@@ -17,4 +20,7 @@ struct Platform {
   std::unique_ptr<SyntheticInput> syntheticInput;
   std::unique_ptr<Desktop> desktop;
   std::unique_ptr<SystemSounds> systemSounds;
+  std::unique_ptr<AudioInput> audioInput;
+  std::unique_ptr<SpeechEngine> speechEngine;
+  std::unique_ptr<AudioConverters> audioConverters;
 };

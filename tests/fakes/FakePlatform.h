@@ -4,6 +4,9 @@
 #include <set>
 #include <string>
 
+#include "fakes/FakeAudioConverters.h"
+#include "fakes/FakeAudioInput.h"
+#include "fakes/FakeSpeechEngine.h"
 #include "platform/Platform.h"
 
 class FakeSoundServer final : public SoundServer {
@@ -59,6 +62,9 @@ struct FakePlatform {
   FakeSyntheticInput* syntheticInput;
   FakeDesktop* desktop;
   FakeSystemSounds* systemSounds;
+  FakeAudioInput* audioInput;
+  FakeSpeechEngine* speechEngine;
+  FakeAudioConverters* audioConverters;
   Platform platform;
 
   FakePlatform() {
@@ -67,5 +73,8 @@ struct FakePlatform {
     platform.syntheticInput.reset(syntheticInput = new FakeSyntheticInput);
     platform.desktop.reset(desktop = new FakeDesktop);
     platform.systemSounds.reset(systemSounds = new FakeSystemSounds);
+    platform.audioInput.reset(audioInput = new FakeAudioInput);
+    platform.speechEngine.reset(speechEngine = new FakeSpeechEngine);
+    platform.audioConverters.reset(audioConverters = new FakeAudioConverters);
   }
 };
