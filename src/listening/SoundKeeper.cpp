@@ -1,7 +1,6 @@
 #include "listening/SoundKeeper.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "listening/Base64.h"
 #include "listening/LiveTranscriber.h"
@@ -46,10 +45,9 @@ void SoundKeeper::convert(PcmBuffer buffer) {
     converter_ = converters_.make(buffer.format(), keptFormat());
   }
   if (!converter_) return;
-  const double ratio = KEPT_SOUND_RATE / buffer.format().sampleRate;
-  const auto capacity =
-      static_cast<std::uint32_t>(std::ceil(buffer.frameLength() * ratio)) + 64;
-  PcmBuffer output(keptFormat(), capacity);
+  PcmBuffer output(keptFormat(), LiveTranscriber::outputCapacity(buffer.format().sampleRate,
+                                                                 KEPT_SOUND_RATE,
+                                                                 buffer.frameLength()));
   try {
     converter_->convert(buffer, output);
   } catch (const AudioConverter::Failure&) {

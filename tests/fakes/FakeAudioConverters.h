@@ -12,6 +12,7 @@ class FakeAudioConverters final : public AudioConverters {
  public:
   std::atomic<int> made{0};
   bool refuse = false;
+  PcmFormat lastFrom;
 
   class Nearest final : public AudioConverter {
    public:
@@ -41,6 +42,7 @@ class FakeAudioConverters final : public AudioConverters {
   };
 
   std::unique_ptr<AudioConverter> make(const PcmFormat& from, const PcmFormat& to) override {
+    lastFrom = from;
     if (refuse) return nullptr;
     ++made;
     return std::make_unique<Nearest>(from, to);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -23,6 +25,7 @@ class FakeSpeechDecoder final : public SpeechDecoder {
   }
   void process(std::span<const std::int16_t> samples) override {
     if (failAfter >= 0 && processed >= failAfter) throw std::runtime_error("decoder broke");
+    if (delay.count() > 0) std::this_thread::sleep_for(delay);
     ++processed;
     speech_ = false;
     for (std::int16_t sample : samples) {
@@ -42,9 +45,10 @@ class FakeSpeechDecoder final : public SpeechDecoder {
     return words;
   }
 
-  int utterances = 0;
-  int processed = 0;
+  std::atomic<int> utterances{0};
+  std::atomic<int> processed{0};
   int failAfter = -1;
+  std::chrono::milliseconds delay{0};
 
  private:
   std::vector<std::string> words_;
@@ -59,6 +63,9 @@ class FakeSpeechEngine final : public SpeechEngine {
   bool modelInstalled = true;
   std::string loadFailure;  // when set, load() throws it
   int decoderFailAfter = -1;
+  std::chrono::milliseconds decoderDelay{0};
+  std::chrono::milliseconds loadDelay{0};
+  FakeSpeechDecoder* lastDecoder = nullptr;
   std::atomic<int> loads{0};
 
   std::optional<std::string> supportedLocale(const std::string& id) override {
@@ -72,9 +79,12 @@ class FakeSpeechEngine final : public SpeechEngine {
   PcmFormat audioFormat() override { return PcmFormat{16000, 1, SampleFormat::Int16, true}; }
   std::unique_ptr<SpeechDecoder> load(const std::string&) override {
     ++loads;
+    if (loadDelay.count() > 0) std::this_thread::sleep_for(loadDelay);
     if (!loadFailure.empty()) throw std::runtime_error(loadFailure);
     auto decoder = std::make_unique<FakeSpeechDecoder>(words);
     decoder->failAfter = decoderFailAfter;
+    decoder->delay = decoderDelay;
+    lastDecoder = decoder.get();
     return decoder;
   }
 };
