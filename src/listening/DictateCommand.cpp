@@ -1,18 +1,19 @@
 #include "listening/DictateCommand.h"
 
 #include <pthread.h>
+#include <unistd.h>
 
 #include <asio/executor_work_guard.hpp>
 #include <asio/io_context.hpp>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <iostream>
 #include <limits>
 #include <map>
 #include <thread>
 
 #include "listening/DictateSession.h"
+#include "listening/InputLines.h"
 #include "listening/LineWriter.h"
 #include "listening/NeedsDownload.h"
 #include "listening/RunLog.h"
@@ -71,15 +72,14 @@ void runDictate(Context& context, double quietSeconds, bool hold, bool keep) {
   // Started before the session, so a word that comes during the start is honoured.
   std::thread([session] {
     pthread_setname_np(pthread_self(), "vesk.stdin");
-    std::string line;
-    while (std::getline(std::cin, line)) {
+    readInputLines(STDIN_FILENO, [&session](const std::string& line) {
       const std::string word = dictateControlWord(line);
       if (word == "stop") {
         session->stop();
       } else if (word == "cancel") {
         session->cancel();
       }
-    }
+    });
     session->cancel();
   }).detach();
 

@@ -1,41 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "fakes/FakeAudioConverters.h"
 #include "listening/Base64.h"
 #include "listening/LiveTranscriber.h"
 #include "listening/RealSound.h"
 #include "listening/SoundKeeper.h"
 #include "support/Pcm.h"
-
-namespace {
-
-std::uint32_t readLittle(const std::string& bytes, std::size_t at, int size) {
-  std::uint32_t value = 0;
-  for (int i = size - 1; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-  return value;
-}
-
-std::string unbase64(const std::string& text) {
-  static const std::string ALPHABET =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string bytes;
-  std::uint32_t group = 0;
-  int bits = 0;
-  for (char c : text) {
-    if (c == '=') break;
-    group = group << 6 | static_cast<std::uint32_t>(ALPHABET.find(c));
-    bits += 6;
-    if (bits >= 8) {
-      bits -= 8;
-      bytes += static_cast<char>(group >> bits & 0xff);
-    }
-  }
-  return bytes;
-}
-
-}  // namespace
+#include "support/Wav.h"
 
 TEST(Base64, FillsTheLastGroup) {
   EXPECT_EQ(base64(""), "");
@@ -56,17 +27,17 @@ TEST(SoundKeeper, TheWavHeaderDescribes16kMono16Bit) {
   const std::string file = SoundKeeper::wavFile(std::string(10, '\1'));
   ASSERT_EQ(file.size(), 54u);
   EXPECT_EQ(file.substr(0, 4), "RIFF");
-  EXPECT_EQ(readLittle(file, 4, 4), 46u);
+  EXPECT_EQ(littleAt(file, 4, 4), 46u);
   EXPECT_EQ(file.substr(8, 8), "WAVEfmt ");
-  EXPECT_EQ(readLittle(file, 16, 4), 16u);
-  EXPECT_EQ(readLittle(file, 20, 2), 1u);
-  EXPECT_EQ(readLittle(file, 22, 2), 1u);
-  EXPECT_EQ(readLittle(file, 24, 4), 16000u);
-  EXPECT_EQ(readLittle(file, 28, 4), 32000u);
-  EXPECT_EQ(readLittle(file, 32, 2), 2u);
-  EXPECT_EQ(readLittle(file, 34, 2), 16u);
+  EXPECT_EQ(littleAt(file, 16, 4), 16u);
+  EXPECT_EQ(littleAt(file, 20, 2), 1u);
+  EXPECT_EQ(littleAt(file, 22, 2), 1u);
+  EXPECT_EQ(littleAt(file, 24, 4), 16000u);
+  EXPECT_EQ(littleAt(file, 28, 4), 32000u);
+  EXPECT_EQ(littleAt(file, 32, 2), 2u);
+  EXPECT_EQ(littleAt(file, 34, 2), 16u);
   EXPECT_EQ(file.substr(36, 4), "data");
-  EXPECT_EQ(readLittle(file, 40, 4), 10u);
+  EXPECT_EQ(littleAt(file, 40, 4), 10u);
 }
 
 TEST(SoundKeeper, KeepsTheBeginningUpToItsLimit) {
@@ -76,11 +47,11 @@ TEST(SoundKeeper, KeepsTheBeginningUpToItsLimit) {
   for (std::int16_t i = 1; i <= 30; ++i) keeper->keep(spoken(i));
   auto wav = keeper->wavBase64();
   ASSERT_TRUE(wav);
-  const std::string file = unbase64(*wav);
+  const std::string file = fromBase64(*wav);
   ASSERT_EQ(file.size(), 44u + 32000u);
-  EXPECT_EQ(readLittle(file, 40, 4), 32000u);
-  EXPECT_EQ(readLittle(file, 44, 2), 1u);
-  EXPECT_EQ(readLittle(file, file.size() - 2, 2), 10u);
+  EXPECT_EQ(littleAt(file, 40, 4), 32000u);
+  EXPECT_EQ(littleAt(file, 44, 2), 1u);
+  EXPECT_EQ(littleAt(file, file.size() - 2, 2), 10u);
   EXPECT_EQ(converters.made, 1);
 }
 
@@ -92,7 +63,7 @@ TEST(SoundKeeper, AFormatChangeBuildsANewConverter) {
   keeper->keep(floats(44100, 1, std::vector<float>(441, 0.5f)));
   auto wav = keeper->wavBase64();
   ASSERT_TRUE(wav);
-  EXPECT_EQ(unbase64(*wav).size(), 44u + 3 * 160 * 2);
+  EXPECT_EQ(fromBase64(*wav).size(), 44u + 3 * 160 * 2);
   EXPECT_EQ(converters.made, 2);
 }
 
@@ -104,7 +75,7 @@ TEST(SoundKeeper, WavBase64CanBeAskedAgain) {
   keeper->keep(spoken(4));
   auto second = keeper->wavBase64();
   ASSERT_TRUE(first && second);
-  const std::string before = unbase64(*first), after = unbase64(*second);
+  const std::string before = fromBase64(*first), after = fromBase64(*second);
   EXPECT_EQ(after.size(), before.size() + 3200);
   EXPECT_EQ(after.substr(44, before.size() - 44), before.substr(44));
 }
