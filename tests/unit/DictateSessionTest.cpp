@@ -35,7 +35,17 @@ class DictateSessionTest : public ::testing::Test {
     fakes.audioInput->sourceFormat = PcmFormat{16000, 1, SampleFormat::Int16, true};
     setRunLog(std::make_shared<RunLog>(scratch.root() / "dictate.log", console));
   }
-  ~DictateSessionTest() override { setRunLog(nullptr); }
+  // Timers and ending jobs may hold a session for a moment after its ending; the fakes it uses
+  // must outlive it.
+  ~DictateSessionTest() override {
+    for (int i = 0; i < 300; ++i) {
+      bool alive = false;
+      for (auto& session : made) alive = alive || !session.expired();
+      if (!alive) break;
+      std::this_thread::sleep_for(10ms);
+    }
+    setRunLog(nullptr);
+  }
 
   std::shared_ptr<DictateSession> make(double quiet, bool hold = false, bool keep = false) {
     DictateSession::Services services{
@@ -48,7 +58,9 @@ class DictateSessionTest : public ::testing::Test {
           }
           ended.notify_all();
         }};
-    return DictateSession::make(services, quiet, hold, keep);
+    auto session = DictateSession::make(services, quiet, hold, keep);
+    made.push_back(session);
+    return session;
   }
   // The first ending's status, or -1 when none came in time.
   int endStatus(std::chrono::milliseconds limit = 3000ms) {
@@ -89,6 +101,7 @@ class DictateSessionTest : public ::testing::Test {
   std::mutex mutex;
   std::condition_variable ended;
   std::vector<int> statuses;
+  std::vector<std::weak_ptr<DictateSession>> made;
 };
 
 }  // namespace
