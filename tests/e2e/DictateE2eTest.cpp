@@ -215,3 +215,25 @@ TEST_F(DictateE2eTest, NoSoundServerMeansNoMicrophoneAccess) {
   EXPECT_EQ(r.out, "");
   EXPECT_FALSE(std::filesystem::exists(scratch.dataHome() / "com.quorvel.vesk/dictate.log"));
 }
+
+TEST_F(DictateE2eTest, TheMicrophoneFollowsTheDefaultSourceWhenItsOwnGoesAway) {
+  // A second microphone on the same feed, made the default while the dictation starts.
+  RunResult loaded = runProgram("/usr/bin/pactl", {"load-module", "module-remap-source",
+                                                   "source_name=othermic", "master=micfeed.monitor"});
+  ASSERT_EQ(loaded.status, 0) << loaded.err;
+  const std::string module = loaded.out.substr(0, loaded.out.find('\n'));
+  ASSERT_EQ(runProgram("/usr/bin/pactl", {"set-default-source", "othermic"}).status, 0);
+  auto process = dictate("mic");
+  const bool started = listening(*process);
+  // Back to the harness's microphone, and the one in use goes away.
+  runProgram("/usr/bin/pactl", {"set-default-source", "virtmic"});
+  runProgram("/usr/bin/pactl", {"unload-module", module});
+  ASSERT_TRUE(started) << process->err();
+
+  playRaw(RECORDINGS + "goforward.raw");
+  ASSERT_EQ(process->waitExit(20s), 0) << process->err();
+  std::string said;
+  for (const auto& line : eventsOf(*process, "line")) said += line["text"].get<std::string>() + " ";
+  EXPECT_GE(wordsHeard("go forward ten meters", said), 3) << said;
+  EXPECT_TRUE(eventsOf(*process, "error").empty());
+}
