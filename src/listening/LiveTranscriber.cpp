@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cstdlib>
 #include <cstring>
 #include <deque>

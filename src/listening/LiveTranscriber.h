@@ -1,13 +1,10 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "listening/SerialQueue.h"
 #include "platform/PcmBuffer.h"
