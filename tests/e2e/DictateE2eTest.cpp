@@ -1,5 +1,9 @@
 // listen dictate against the real sound server (its virtual microphone) and real PocketSphinx.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -7,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "support/LiveProcess.h"
 #include "support/Run.h"
@@ -73,6 +78,60 @@ std::string logOf(const Scratch& scratch) {
   text << file.rdbuf();
   return text.str();
 }
+
+// A private sound server whose default microphone is a Bluetooth headset, silent unless sound is
+// played into sink "hush", beside a built-in microphone that hears sink "feed".
+class HeadsetSoundServer {
+ public:
+  explicit HeadsetSoundServer(const Scratch& scratch) : dir_(scratch.root() / "headset") {
+    std::filesystem::create_directories(dir_);
+    pid_ = fork();
+    if (pid_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlives the test
+      std::string home = "HOME=" + dir_.string(), run = "XDG_RUNTIME_DIR=" + dir_.string();
+      putenv(home.data());
+      putenv(run.data());
+      unsetenv("DBUS_SESSION_BUS_ADDRESS");
+      unsetenv("PULSE_SERVER");
+      std::string native = "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket();
+      execlp("pulseaudio", "pulseaudio", "-n", "--daemonize=no", "--use-pid-file=no",
+             "--exit-idle-time=-1", "--log-target=stderr", native.c_str(),
+             "--load=module-null-sink sink_name=feed", "--load=module-null-sink sink_name=hush",
+             "--load=module-remap-source source_name=headset master=hush.monitor "
+             "source_properties=device.bus=bluetooth",
+             static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    for (int i = 0; i < 100 && !std::filesystem::exists(socket()); ++i) {
+      std::this_thread::sleep_for(50ms);
+    }
+    pactl({"set-default-source", "headset"});
+  }
+  ~HeadsetSoundServer() {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+  std::string address() const { return "unix:" + socket(); }
+  RunResult pactl(const std::vector<std::string>& args) const {
+    RunOptions options;
+    options.env["PULSE_SERVER"] = address();
+    return runProgram("/usr/bin/pactl", args, options);
+  }
+  void play(const std::string& sink, const std::string& raw) const {
+    RunOptions options;
+    options.env["PULSE_SERVER"] = address();
+    RunResult played = runProgram("/usr/bin/paplay", {"--device=" + sink, "--raw", "--rate=16000",
+                                                      "--channels=1", "--format=s16le", raw},
+                                  options);
+    EXPECT_EQ(played.status, 0) << played.err;
+  }
+
+ private:
+  std::string socket() const { return (dir_ / "sock").string(); }
+
+  std::filesystem::path dir_;
+  pid_t pid_ = -1;
+};
 
 class DictateE2eTest : public ::testing::Test {
  protected:
@@ -236,4 +295,35 @@ TEST_F(DictateE2eTest, TheMicrophoneFollowsTheDefaultSourceWhenItsOwnGoesAway) {
   for (const auto& line : eventsOf(*process, "line")) said += line["text"].get<std::string>() + " ";
   EXPECT_GE(wordsHeard("go forward ten meters", said), 3) << said;
   EXPECT_TRUE(eventsOf(*process, "error").empty());
+}
+
+TEST_F(DictateE2eTest, HoldModesMoveOffABluetoothHeadsetToTheBuiltInMicrophone) {
+  HeadsetSoundServer server(scratch);
+  RunResult internal = server.pactl({"load-module", "module-remap-source", "source_name=internal",
+                                     "master=feed.monitor", "source_properties=device.form_factor=internal"});
+  ASSERT_EQ(internal.status, 0) << internal.err;
+  auto process = dictate("hold", {{"PULSE_SERVER", server.address()}});
+  ASSERT_TRUE(listening(*process)) << process->err();
+  std::this_thread::sleep_for(1s);  // a fresh null sink's first second is lost to its latency
+  server.play("feed", RECORDINGS + "goforward.raw");
+  EXPECT_TRUE(process->waitForLine([](const std::string& line) { return isKind(line, "line"); }, 10s));
+  process->write("stop\n");
+  ASSERT_EQ(process->waitExit(10s), 0) << process->err();
+  std::string said;
+  for (const auto& line : eventsOf(*process, "line")) said += line["text"].get<std::string>() + " ";
+  EXPECT_GE(wordsHeard("go forward ten meters", said), 3) << said;
+}
+
+TEST_F(DictateE2eTest, OnAHeadsetListeningWaitsForRealSound) {
+  HeadsetSoundServer server(scratch);
+  auto process = dictate("hold", {{"PULSE_SERVER", server.address()}});
+  ASSERT_TRUE(process->waitForLine([](const std::string& line) { return isKind(line, "level"); }, 15s))
+      << process->err();
+  std::this_thread::sleep_for(1s);
+  EXPECT_TRUE(eventsOf(*process, "listening").empty());  // the headset only hears silence
+  server.play("hush", RECORDINGS + "goforward.raw");
+  EXPECT_TRUE(listening(*process));
+  process->write("cancel\n");
+  ASSERT_EQ(process->waitExit(10s), 0) << process->err();
+  EXPECT_NE(logOf(scratch).find(" dictate listening\n"), std::string::npos);
 }
