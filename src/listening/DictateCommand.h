@@ -13,5 +13,10 @@ inline constexpr double DICTATE_TALK_QUIET_SECONDS = 0.8;
 // The hold modes never end on quiet (positive infinity).
 std::optional<double> dictateQuietSeconds(const std::string& mode);
 
-// listen dictate <mode>
+// The control word of one line of standard input: the line without its line ending and without
+// the spaces and tabs around it.
+std::string dictateControlWord(std::string line);
+
+// listen dictate <mode>: checks the microphone, opens a fresh run log, runs one dictation and
+// turns "stop" and "cancel" on standard input into its endings; end of input cancels.
 [[noreturn]] void runDictate(Context& context, double quietSeconds, bool hold, bool keep);

@@ -4,6 +4,7 @@
 #include <asio/io_context.hpp>
 #include <asio/post.hpp>
 #include <functional>
+#include <memory>
 #include <future>
 #include <string>
 #include <thread>
@@ -15,12 +16,19 @@
 // the work at once instead of waiting for itself.
 class SerialQueue {
  public:
-  explicit SerialQueue(const std::string& threadName);
+  // A suspended queue holds what is posted to it until resume() gives it its thread.
+  enum class Start { Running, Suspended };
+
+  explicit SerialQueue(const std::string& threadName, Start start = Start::Running);
   ~SerialQueue();
   SerialQueue(const SerialQueue&) = delete;
   SerialQueue& operator=(const SerialQueue&) = delete;
 
   void post(std::function<void()> work);
+
+  // Starts a suspended queue; does nothing to one that runs. Call from one thread only.
+  void resume();
+  bool running() const { return thread_.joinable(); }
 
   // Runs the work on the queue and waits for it; returns its result or rethrows its exception.
   template <class Work>
@@ -28,17 +36,20 @@ class SerialQueue {
     if (onQueue()) return work();
     std::packaged_task<std::invoke_result_t<Work&>()> task(std::forward<Work>(work));
     auto done = task.get_future();
-    asio::post(io_, [&task] { task(); });
+    asio::post(*io_, [&task] { task(); });
     return done.get();
   }
 
   // True on the queue's own thread.
   bool onQueue() const;
 
-  asio::io_context& context() { return io_; }
+  asio::io_context& context() { return *io_; }
 
  private:
-  mutable asio::io_context io_;
+  // Shared with the queue's thread: a queue destroyed by work running on it (the work held the
+  // last reference to its owner) leaves the context to the thread until its run() returns.
+  std::shared_ptr<asio::io_context> io_;
   asio::executor_work_guard<asio::io_context::executor_type> keepRunning_;
+  std::string threadName_;
   std::thread thread_;
 };

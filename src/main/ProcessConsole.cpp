@@ -32,6 +32,9 @@ void ProcessConsole::out(std::string_view bytes) { writeAll(STDOUT_FILENO, bytes
 void ProcessConsole::err(std::string_view bytes) { writeAll(STDERR_FILENO, bytes); }
 
 void ProcessConsole::end(int status) {
-  std::fflush(nullptr);
+  // Only the output streams: flushing every stream would wait for stdin's lock, which a thread
+  // blocked reading standard input through stdio holds.
+  std::fflush(stdout);
+  std::fflush(stderr);
   ::_exit(status);
 }

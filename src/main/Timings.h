@@ -26,4 +26,13 @@ struct Timings {
   // sound: the pause after the sound has finished, and the longest a sound may play.
   Seconds soundTail{0.1};
   Millis soundLongest{30000};
+  // listen dictate: nothing heard this long after listening began ends it; the hard cap; the
+  // watch tick; the level lines; the hold modes' wait for a first buffer before one restart of
+  // the microphone (and again before giving up); the transcriber's drain at a stop.
+  Seconds dictateSilent{8.0};
+  Seconds dictateCap{120.0};
+  Seconds dictateTick{0.25};
+  Seconds levelInterval{0.125};
+  Seconds dictateNoAudio{1.0};
+  Seconds dictateDrain{1.0};
 };

@@ -5,6 +5,8 @@
 #include "platform/Accessibility.h"
 #include "platform/AppBus.h"
 #include "platform/AppCatalog.h"
+#include "platform/AudioConverters.h"
+#include "platform/AudioInput.h"
 #include "platform/Desktop.h"
 #include "platform/IconRenderer.h"
 #include "platform/SecretStore.h"
@@ -15,6 +17,7 @@
 #include "platform/MediaPlayers.h"
 #include "platform/Processes.h"
 #include "platform/SoundServer.h"
+#include "platform/SpeechEngine.h"
 #include "platform/SyntheticInput.h"
 #include "platform/SystemSounds.h"
 #include "platform/WindowList.h"
@@ -38,4 +41,7 @@ struct Platform {
   std::unique_ptr<Processes> processes;
   std::unique_ptr<MachineId> machineId;
   std::unique_ptr<BackupExclusion> backupExclusion;
+  std::unique_ptr<AudioInput> audioInput;
+  std::unique_ptr<SpeechEngine> speechEngine;
+  std::unique_ptr<AudioConverters> audioConverters;
 };

@@ -15,6 +15,9 @@
 #include "fakes/FakeMachineId.h"
 #include "fakes/FakeMediaPlayers.h"
 #include "fakes/FakeProcesses.h"
+#include "fakes/FakeAudioConverters.h"
+#include "fakes/FakeAudioInput.h"
+#include "fakes/FakeSpeechEngine.h"
 #include "platform/Platform.h"
 
 class FakeSoundServer final : public SoundServer {
@@ -94,6 +97,9 @@ struct FakePlatform {
   FakeProcesses* processes;
   FakeMachineId* machineId;
   FakeBackupExclusion* backupExclusion;
+  FakeAudioInput* audioInput;
+  FakeSpeechEngine* speechEngine;
+  FakeAudioConverters* audioConverters;
   Platform platform;
 
   FakePlatform() {
@@ -112,5 +118,8 @@ struct FakePlatform {
     platform.processes.reset(processes = new FakeProcesses);
     platform.machineId.reset(machineId = new FakeMachineId);
     platform.backupExclusion.reset(backupExclusion = new FakeBackupExclusion);
+    platform.audioInput.reset(audioInput = new FakeAudioInput);
+    platform.speechEngine.reset(speechEngine = new FakeSpeechEngine);
+    platform.audioConverters.reset(audioConverters = new FakeAudioConverters);
   }
 };

@@ -12,6 +12,10 @@
 #include "platform/linux/procfs/ProcfsProcesses.h"
 #include "platform/linux/pulse/PulseSoundServer.h"
 #include "platform/linux/systemd/SystemdMachineId.h"
+#include "platform/linux/pocketsphinx/PocketSphinxEngine.h"
+#include "platform/linux/pulse/PulseAudioInput.h"
+#include "platform/linux/pulse/PulseSoundServer.h"
+#include "platform/linux/soxr/SoxrConverters.h"
 #include "platform/linux/x11/X11SyntheticInput.h"
 #include "platform/linux/x11/X11WindowList.h"
 #include "platform/linux/xattr/XattrBackupExclusion.h"
@@ -33,5 +37,8 @@ Platform makeLinuxPlatform() {
   platform.processes = std::make_unique<ProcfsProcesses>();
   platform.machineId = std::make_unique<SystemdMachineId>();
   platform.backupExclusion = std::make_unique<XattrBackupExclusion>();
+  platform.audioInput = std::make_unique<PulseAudioInput>();
+  platform.speechEngine = std::make_unique<PocketSphinxEngine>();
+  platform.audioConverters = std::make_unique<SoxrConverters>();
   return platform;
 }

@@ -1,0 +1,68 @@
+#include "platform/PcmBuffer.h"
+
+#include <algorithm>
+#include <cmath>
+
+std::uint32_t PcmFormat::bytesPerSample() const {
+  switch (sampleFormat) {
+    case SampleFormat::Int16: return 2;
+    case SampleFormat::Float32:
+    case SampleFormat::Int32: return 4;
+    case SampleFormat::Float64: return 8;
+  }
+  return 0;
+}
+
+std::uint32_t PcmFormat::bytesPerFrame() const {
+  return interleaved ? bytesPerSample() * channels : bytesPerSample();
+}
+
+std::uint32_t PcmFormat::bufferCount() const { return interleaved ? 1 : channels; }
+
+std::string PcmFormat::describe() const {
+  std::string type;
+  switch (sampleFormat) {
+    case SampleFormat::Float32: type = "float32le"; break;
+    case SampleFormat::Int16: type = "s16le"; break;
+    case SampleFormat::Int32: type = "s32le"; break;
+    case SampleFormat::Float64: type = "float64le"; break;
+  }
+  std::string text = std::to_string(static_cast<long long>(std::llround(sampleRate))) + " Hz, " +
+                     std::to_string(channels) + " ch, " + type;
+  if (!interleaved && channels > 1) text += ", planar";
+  return text;
+}
+
+PcmBuffer::PcmBuffer(const PcmFormat& format, std::uint32_t frameCapacity)
+    : format_(format), frameCapacity_(frameCapacity) {
+  const std::size_t count = format.bufferCount();
+  const std::size_t perBuffer = std::size_t{format.bytesPerFrame()} * frameCapacity;
+  storage_ = std::make_unique<std::byte[]>(std::max<std::size_t>(1, count * perBuffer));
+  list_.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    list_[i].channels = format.interleaved ? format.channels : 1;
+    list_[i].data = storage_.get() + i * perBuffer;
+  }
+  setFrameLength(0);
+}
+
+PcmBuffer PcmBuffer::view(const PcmFormat& format, std::uint32_t frames,
+                          std::span<std::byte* const> data) {
+  PcmBuffer buffer;
+  buffer.format_ = format;
+  buffer.list_.resize(format.bufferCount());
+  for (auto& entry : buffer.list_) entry.channels = format.interleaved ? format.channels : 1;
+  buffer.repoint(frames, data);
+  return buffer;
+}
+
+void PcmBuffer::repoint(std::uint32_t frames, std::span<std::byte* const> data) {
+  for (std::size_t i = 0; i < list_.size(); ++i) list_[i].data = i < data.size() ? data[i] : nullptr;
+  frameCapacity_ = frames;
+  setFrameLength(frames);
+}
+
+void PcmBuffer::setFrameLength(std::uint32_t frames) {
+  frameLength_ = std::min(frames, frameCapacity_);
+  for (auto& entry : list_) entry.byteSize = frameLength_ * format_.bytesPerFrame();
+}

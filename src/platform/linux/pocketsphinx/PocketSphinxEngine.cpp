@@ -1,0 +1,103 @@
+#include "platform/linux/pocketsphinx/PocketSphinxEngine.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <system_error>
+#include <vector>
+
+#include "platform/linux/pocketsphinx/PocketSphinxDecoder.h"
+
+namespace {
+
+// A model the distribution packages: the languages it serves and where its files lie.
+struct Model {
+  std::string language;  // "en"
+  std::string locale;    // "en-US"
+  std::string folder;    // under pocketsphinx/model/
+  std::string acousticModel;
+  std::string languageModel;
+  std::string dictionary;
+  std::string package;
+};
+
+const std::vector<Model>& models() {
+  static const std::vector<Model> MODELS = {
+      {"en", "en-US", "en-us", "en-us", "en-us.lm.bin", "cmudict-en-us.dict", "pocketsphinx-en-us"},
+  };
+  return MODELS;
+}
+
+const Model* modelFor(const std::string& locale) {
+  for (const Model& model : models()) {
+    if (model.locale == locale) return &model;
+  }
+  return nullptr;
+}
+
+std::string dataDirsText() {
+  const char* dirs = std::getenv("XDG_DATA_DIRS");
+  return dirs && *dirs ? dirs : "/usr/local/share:/usr/share";
+}
+
+std::vector<std::filesystem::path> dataDirs() {
+  std::vector<std::filesystem::path> found;
+  const std::string text = dataDirsText();
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find(':', start);
+    if (end == std::string::npos) end = text.size();
+    // Relative entries are invalid in the XDG lists and are skipped.
+    if (end > start && text[start] == '/') found.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return found;
+}
+
+}  // namespace
+
+std::optional<std::string> PocketSphinxEngine::supportedLocale(const std::string& localeIdentifier) {
+  std::string language;
+  for (char c : localeIdentifier) {
+    if (c == '_' || c == '-' || c == '.' || c == '@') break;
+    language += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  for (const Model& model : models()) {
+    if (model.language == language) return model.locale;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::filesystem::path> PocketSphinxEngine::modelFolder(const std::string& locale) {
+  const Model* model = modelFor(locale);
+  if (!model) return std::nullopt;
+  for (const auto& dir : dataDirs()) {
+    const auto folder = dir / "pocketsphinx" / "model" / model->folder;
+    std::error_code error;
+    if (std::filesystem::is_regular_file(folder / model->acousticModel / "mdef", error) &&
+        std::filesystem::is_regular_file(folder / model->languageModel, error) &&
+        std::filesystem::is_regular_file(folder / model->dictionary, error)) {
+      return folder;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> PocketSphinxEngine::missingModel(const std::string& locale) {
+  const Model* model = modelFor(locale);
+  if (!model) return "no speech model is known for " + locale;
+  if (modelFolder(locale)) return std::nullopt;
+  return "no " + model->locale + " model under " + dataDirsText() + "; install the package " +
+         model->package;
+}
+
+PcmFormat PocketSphinxEngine::audioFormat() {
+  return PcmFormat{16000.0, 1, SampleFormat::Int16, true};
+}
+
+std::unique_ptr<SpeechDecoder> PocketSphinxEngine::load(const std::string& locale) {
+  const Model* model = modelFor(locale);
+  auto folder = modelFolder(locale);
+  if (!model || !folder) throw std::runtime_error("The speech model for " + locale + " isn’t installed");
+  return std::make_unique<PocketSphinxDecoder>(*folder, model->acousticModel, model->languageModel,
+                                               model->dictionary);
+}

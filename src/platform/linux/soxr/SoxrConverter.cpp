@@ -1,0 +1,69 @@
+#include "platform/linux/soxr/SoxrConverter.h"
+
+#include <soxr.h>
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+void SoxrConverter::Delete::operator()(soxr* resampler) const { soxr_delete(resampler); }
+
+bool SoxrConverter::handles(const PcmFormat& from, const PcmFormat& to) {
+  const bool rates = from.sampleRate > 0 && to.sampleRate > 0 && std::isfinite(from.sampleRate) &&
+                     std::isfinite(to.sampleRate);
+  const bool output = to.channels == 1 && (to.sampleFormat == SampleFormat::Int16 ||
+                                           to.sampleFormat == SampleFormat::Float32);
+  return rates && output && from.channels > 0;
+}
+
+SoxrConverter::SoxrConverter(const PcmFormat& from, const PcmFormat& to) : from_(from), to_(to) {
+  if (!handles(from, to)) throw Failure("no conversion between these formats");
+  const soxr_datatype_t output =
+      to.sampleFormat == SampleFormat::Int16 ? SOXR_INT16_I : SOXR_FLOAT32_I;
+  soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, output);
+  soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+  soxr_error_t error = nullptr;
+  resampler_.reset(soxr_create(from.sampleRate, to.sampleRate, 1, &error, &io, &quality, nullptr));
+  if (error != nullptr || !resampler_) {
+    throw Failure(std::string("libsoxr: ") + (error != nullptr ? error : "no resampler"));
+  }
+}
+
+void SoxrConverter::mixDown(const PcmBuffer& input) {
+  const std::uint32_t frames = input.frameLength();
+  const std::uint32_t channels = from_.channels;
+  mono_.assign(frames, 0.0f);
+  const auto add = [&](auto sample, float scale) {
+    using Sample = decltype(sample);
+    for (std::uint32_t c = 0; c < channels; ++c) {
+      const std::size_t list = from_.interleaved ? 0 : c;
+      const std::size_t stride = from_.interleaved ? channels : 1;
+      const std::size_t offset = from_.interleaved ? c : 0;
+      const Sample* samples = input.samples<Sample>(list);
+      if (samples == nullptr) throw Failure("a channel of the input has no samples");
+      for (std::uint32_t i = 0; i < frames; ++i) {
+        mono_[i] += static_cast<float>(samples[i * stride + offset]) * scale;
+      }
+    }
+  };
+  const float share = 1.0f / static_cast<float>(channels);
+  switch (from_.sampleFormat) {
+    case SampleFormat::Float32: add(float{}, share); break;
+    case SampleFormat::Float64: add(double{}, share); break;
+    case SampleFormat::Int16: add(std::int16_t{}, share / 32768.0f); break;
+    case SampleFormat::Int32: add(std::int32_t{}, share / 2147483648.0f); break;
+  }
+}
+
+void SoxrConverter::convert(const PcmBuffer& input, PcmBuffer& output) {
+  if (!(input.format() == from_) || !(output.format() == to_)) {
+    throw Failure("the buffer is not in the converter's format");
+  }
+  mixDown(input);
+  std::size_t used = 0;
+  std::size_t made = 0;
+  soxr_error_t error = soxr_process(resampler_.get(), mono_.data(), mono_.size(), &used,
+                                    output.buffers()[0].data, output.frameCapacity(), &made);
+  if (error != nullptr) throw Failure(std::string("libsoxr: ") + error);
+  output.setFrameLength(static_cast<std::uint32_t>(made));
+}

@@ -1,0 +1,329 @@
+// listen dictate against the real sound server (its virtual microphone) and real PocketSphinx.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "support/LiveProcess.h"
+#include "support/Run.h"
+#include "support/Scratch.h"
+#include "support/Wav.h"
+
+using nlohmann::json;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string RECORDINGS = "/usr/share/pocketsphinx/test/data/";
+
+void requireServices() {
+  ASSERT_NE(std::getenv("VESK_TEST_SERVICES"), nullptr)
+      << "the test services are not running: run through tests/services/with-services.sh";
+}
+
+// Plays a 16 kHz mono 16-bit raw recording into the virtual microphone; returns when played.
+void playRaw(const std::string& file) {
+  RunResult played = runProgram("/usr/bin/paplay", {"--device=micfeed", "--raw", "--rate=16000",
+                                                    "--channels=1", "--format=s16le", file});
+  ASSERT_EQ(played.status, 0) << played.err;
+}
+
+void playWav(const std::string& file) {
+  RunResult played = runProgram("/usr/bin/paplay", {"--device=micfeed", file});
+  ASSERT_EQ(played.status, 0) << played.err;
+}
+
+std::string speak(const Scratch& scratch, const std::string& text) {
+  const std::string file = (scratch.root() / "speech.wav").string();
+  RunResult made = runProgram("/usr/bin/flite", {"-voice", "kal16", "-t", text, "-o", file});
+  EXPECT_EQ(made.status, 0) << made.err;
+  return file;
+}
+
+// How many of the spoken words the recognised text holds.
+int wordsHeard(const std::string& spoken, const std::string& recognised) {
+  std::set<std::string> heard;
+  std::istringstream in(recognised);
+  for (std::string word; in >> word;) heard.insert(word);
+  int count = 0;
+  std::istringstream words(spoken);
+  for (std::string word; words >> word;) count += heard.count(word) ? 1 : 0;
+  return count;
+}
+
+bool isKind(const std::string& line, const std::string& kind) {
+  return line.rfind("{\"kind\":\"" + kind + "\"", 0) == 0;
+}
+
+std::vector<json> eventsOf(LiveProcess& process, const std::string& kind) {
+  std::vector<json> found;
+  for (const auto& line : process.lines()) {
+    if (isKind(line, kind)) found.push_back(json::parse(line));
+  }
+  return found;
+}
+
+std::string logOf(const Scratch& scratch) {
+  std::ifstream file(scratch.dataHome() / "com.quorvel.vesk/dictate.log");
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// A private sound server whose default microphone is a Bluetooth headset, silent unless sound is
+// played into sink "hush", beside a built-in microphone that hears sink "feed".
+class HeadsetSoundServer {
+ public:
+  explicit HeadsetSoundServer(const Scratch& scratch) : dir_(scratch.root() / "headset") {
+    std::filesystem::create_directories(dir_);
+    pid_ = fork();
+    if (pid_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlives the test
+      std::string home = "HOME=" + dir_.string(), run = "XDG_RUNTIME_DIR=" + dir_.string();
+      putenv(home.data());
+      putenv(run.data());
+      unsetenv("DBUS_SESSION_BUS_ADDRESS");
+      unsetenv("PULSE_SERVER");
+      std::string native = "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket();
+      execlp("pulseaudio", "pulseaudio", "-n", "--daemonize=no", "--use-pid-file=no",
+             "--exit-idle-time=-1", "--log-target=stderr", native.c_str(),
+             "--load=module-null-sink sink_name=feed", "--load=module-null-sink sink_name=hush",
+             "--load=module-remap-source source_name=headset master=hush.monitor "
+             "source_properties=device.bus=bluetooth",
+             static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    for (int i = 0; i < 100 && !std::filesystem::exists(socket()); ++i) {
+      std::this_thread::sleep_for(50ms);
+    }
+    pactl({"set-default-source", "headset"});
+  }
+  ~HeadsetSoundServer() {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+  std::string address() const { return "unix:" + socket(); }
+  RunResult pactl(const std::vector<std::string>& args) const {
+    RunOptions options;
+    options.env["PULSE_SERVER"] = address();
+    return runProgram("/usr/bin/pactl", args, options);
+  }
+  void play(const std::string& sink, const std::string& raw) const {
+    RunOptions options;
+    options.env["PULSE_SERVER"] = address();
+    RunResult played = runProgram("/usr/bin/paplay", {"--device=" + sink, "--raw", "--rate=16000",
+                                                      "--channels=1", "--format=s16le", raw},
+                                  options);
+    EXPECT_EQ(played.status, 0) << played.err;
+  }
+
+ private:
+  std::string socket() const { return (dir_ / "sock").string(); }
+
+  std::filesystem::path dir_;
+  pid_t pid_ = -1;
+};
+
+class DictateE2eTest : public ::testing::Test {
+ protected:
+  void SetUp() override { requireServices(); }
+
+  std::unique_ptr<LiveProcess> dictate(const std::string& mode,
+                                       std::map<std::string, std::optional<std::string>> env = {}) {
+    auto all = scratch.env();
+    all.merge(env);
+    return std::make_unique<LiveProcess>(std::vector<std::string>{"listen", "dictate", mode}, all);
+  }
+  bool listening(LiveProcess& process) {
+    return process.waitForLine([](const std::string& line) { return isKind(line, "listening"); },
+                               15s);
+  }
+
+  Scratch scratch;
+};
+
+}  // namespace
+
+TEST_F(DictateE2eTest, MicTranscribesARecordingAndEndsAfterTheQuiet) {
+  auto process = dictate("mic");
+  ASSERT_TRUE(listening(*process)) << process->err();
+  playRaw(RECORDINGS + "goforward.raw");
+  ASSERT_EQ(process->waitExit(20s), 0) << process->err();
+  EXPECT_EQ(process->err(), "");
+
+  const auto lines = process->lines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), R"({"kind":"listening","me":true,"them":false})");
+  EXPECT_EQ(lines.back(), R"({"kind":"done"})");
+  EXPECT_FALSE(eventsOf(*process, "level").empty());
+  EXPECT_FALSE(eventsOf(*process, "partial").empty());
+  std::string said;
+  for (const auto& line : eventsOf(*process, "line")) {
+    EXPECT_EQ(line["who"], "me");
+    said += line["text"].get<std::string>() + " ";
+  }
+  EXPECT_GE(wordsHeard("go forward ten meters", said), 3) << said;
+
+  const std::string log = logOf(scratch);
+  EXPECT_NE(log.find(" dictate start pid="), std::string::npos) << log;
+  EXPECT_NE(log.find(" quiet=1.5\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(" dictate model ready\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(" dictate microphone on {\"format\":\""), std::string::npos) << log;
+  EXPECT_NE(log.find(" dictate stop\n"), std::string::npos) << log;
+}
+
+TEST_F(DictateE2eTest, MicKeepHandsBackTheSoundAsA16kMonoWav) {
+  const std::string spoken = "please call my mother tomorrow morning";
+  const std::string speech = speak(scratch, spoken);
+  auto process = dictate("mic-keep");
+  ASSERT_TRUE(listening(*process)) << process->err();
+  const auto began = std::chrono::steady_clock::now();
+  playWav(speech);
+  ASSERT_EQ(process->waitExit(20s), 0) << process->err();
+  const double session = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+
+  auto sounds = eventsOf(*process, "sound");
+  ASSERT_EQ(sounds.size(), 1u);
+  const auto lines = process->lines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_TRUE(isKind(lines[lines.size() - 2], "sound"));
+  const std::string wav = fromBase64(sounds[0]["wav"]);
+  ASSERT_GT(wav.size(), 44u);
+  EXPECT_EQ(wav.substr(0, 4), "RIFF");
+  EXPECT_EQ(littleAt(wav, 22, 2), 1u);      // mono
+  EXPECT_EQ(littleAt(wav, 24, 4), 16000u);  // 16 kHz
+  EXPECT_EQ(littleAt(wav, 34, 2), 16u);     // 16-bit
+  EXPECT_EQ(littleAt(wav, 40, 4), wav.size() - 44);
+  // From the start of listening to the stop: the speech, then the quiet that ended it.
+  const double seconds = (wav.size() - 44) / 32000.0;
+  EXPECT_GT(seconds, 2.0 + 1.5);
+  EXPECT_LT(seconds, session + 1.0);
+
+  std::string said;
+  for (const auto& line : eventsOf(*process, "line")) said += line["text"].get<std::string>() + " ";
+  EXPECT_GE(wordsHeard(spoken, said), 4) << said;
+}
+
+TEST_F(DictateE2eTest, StopOnInputEndsKeepingWhatWasSaid) {
+  auto process = dictate("hold");
+  ASSERT_TRUE(listening(*process)) << process->err();
+  playRaw(RECORDINGS + "goforward.raw");
+  // Quiet never ends a hold dictation; its words settle into a line once the voice stops.
+  EXPECT_TRUE(process->waitForLine([](const std::string& line) { return isKind(line, "line"); }, 10s));
+  process->write(" \tstop \n");
+  ASSERT_EQ(process->waitExit(10s), 0) << process->err();
+  const auto lines = process->lines();
+  EXPECT_EQ(lines.back(), R"({"kind":"done"})");
+  std::string said;
+  for (const auto& line : eventsOf(*process, "line")) said += line["text"].get<std::string>() + " ";
+  EXPECT_GE(wordsHeard("go forward ten meters", said), 3) << said;
+  const std::string log = logOf(scratch);
+  EXPECT_NE(log.find(" quiet=inf\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(" dictate listening\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(" dictate stop\n"), std::string::npos) << log;
+}
+
+TEST_F(DictateE2eTest, CancelAndEndOfInputEndAtOnceWithoutSound) {
+  auto cancelled = dictate("hold-keep");
+  ASSERT_TRUE(listening(*cancelled)) << cancelled->err();
+  cancelled->write("STOP\ncancel\n");
+  ASSERT_EQ(cancelled->waitExit(5s), 0) << cancelled->err();
+  EXPECT_EQ(cancelled->lines().back(), R"({"kind":"done"})");
+  EXPECT_TRUE(eventsOf(*cancelled, "sound").empty());
+  EXPECT_NE(logOf(scratch).find(" dictate cancel\n"), std::string::npos);
+
+  auto closed = dictate("talk");
+  ASSERT_TRUE(listening(*closed)) << closed->err();
+  closed->closeInput();
+  ASSERT_EQ(closed->waitExit(5s), 0) << closed->err();
+  EXPECT_EQ(closed->lines().back(), R"({"kind":"done"})");
+}
+
+TEST_F(DictateE2eTest, HiddenSpeechModelsFailWithStatus3) {
+  for (const std::string mode : {"mic", "hold"}) {
+    auto process = dictate(mode, {{"XDG_DATA_DIRS", (scratch.root() / "nothing").string()}});
+    ASSERT_EQ(process->waitExit(10s), 3) << mode << process->err() << logOf(scratch)
+                                         << (process->lines().empty() ? "" : process->lines().back());
+    const std::string expected =
+        "The speech model isn\u2019t on this Mac and couldn\u2019t be fetched: no en-US model under " +
+        (scratch.root() / "nothing").string() + "; install the package pocketsphinx-en-us";
+    EXPECT_EQ(process->err(), expected);
+    const std::string log = logOf(scratch);
+    EXPECT_NE(log.find(" dictate failed: " + expected + "\n"), std::string::npos) << log;
+    EXPECT_EQ(log.substr(log.rfind(" dictate ") + 9), "failed: " + expected + "\n");
+  }
+}
+
+TEST_F(DictateE2eTest, NoSoundServerMeansNoMicrophoneAccess) {
+  auto env = scratch.env();
+  env["PULSE_SERVER"] = "unix:" + (scratch.root() / "no-server").string();
+  RunResult r = runVesk({"listen", "dictate", "mic"}, {.input = "", .env = env});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err,
+            "Microphone access denied. Allow Vesk in System Settings \u2192 Privacy & Security "
+            "\u2192 Microphone.");
+  EXPECT_EQ(r.out, "");
+  EXPECT_FALSE(std::filesystem::exists(scratch.dataHome() / "com.quorvel.vesk/dictate.log"));
+}
+
+TEST_F(DictateE2eTest, TheMicrophoneFollowsTheDefaultSourceWhenItsOwnGoesAway) {
+  // A second microphone on the same feed, made the default while the dictation starts.
+  RunResult loaded = runProgram("/usr/bin/pactl", {"load-module", "module-remap-source",
+                                                   "source_name=othermic", "master=micfeed.monitor"});
+  ASSERT_EQ(loaded.status, 0) << loaded.err;
+  const std::string module = loaded.out.substr(0, loaded.out.find('\n'));
+  ASSERT_EQ(runProgram("/usr/bin/pactl", {"set-default-source", "othermic"}).status, 0);
+  auto process = dictate("mic");
+  const bool started = listening(*process);
+  // Back to the harness's microphone, and the one in use goes away.
+  runProgram("/usr/bin/pactl", {"set-default-source", "virtmic"});
+  runProgram("/usr/bin/pactl", {"unload-module", module});
+  ASSERT_TRUE(started) << process->err();
+
+  playRaw(RECORDINGS + "goforward.raw");
+  ASSERT_EQ(process->waitExit(20s), 0) << process->err();
+  std::string said;
+  for (const auto& line : eventsOf(*process, "line")) said += line["text"].get<std::string>() + " ";
+  EXPECT_GE(wordsHeard("go forward ten meters", said), 3) << said;
+  EXPECT_TRUE(eventsOf(*process, "error").empty());
+}
+
+TEST_F(DictateE2eTest, HoldModesMoveOffABluetoothHeadsetToTheBuiltInMicrophone) {
+  HeadsetSoundServer server(scratch);
+  RunResult internal = server.pactl({"load-module", "module-remap-source", "source_name=internal",
+                                     "master=feed.monitor", "source_properties=device.form_factor=internal"});
+  ASSERT_EQ(internal.status, 0) << internal.err;
+  auto process = dictate("hold", {{"PULSE_SERVER", server.address()}});
+  ASSERT_TRUE(listening(*process)) << process->err();
+  std::this_thread::sleep_for(1s);  // a fresh null sink's first second is lost to its latency
+  server.play("feed", RECORDINGS + "goforward.raw");
+  EXPECT_TRUE(process->waitForLine([](const std::string& line) { return isKind(line, "line"); }, 10s));
+  process->write("stop\n");
+  ASSERT_EQ(process->waitExit(10s), 0) << process->err();
+  std::string said;
+  for (const auto& line : eventsOf(*process, "line")) said += line["text"].get<std::string>() + " ";
+  EXPECT_GE(wordsHeard("go forward ten meters", said), 3) << said;
+}
+
+TEST_F(DictateE2eTest, OnAHeadsetListeningWaitsForRealSound) {
+  HeadsetSoundServer server(scratch);
+  auto process = dictate("hold", {{"PULSE_SERVER", server.address()}});
+  ASSERT_TRUE(process->waitForLine([](const std::string& line) { return isKind(line, "level"); }, 15s))
+      << process->err();
+  std::this_thread::sleep_for(1s);
+  EXPECT_TRUE(eventsOf(*process, "listening").empty());  // the headset only hears silence
+  server.play("hush", RECORDINGS + "goforward.raw");
+  EXPECT_TRUE(listening(*process));
+  process->write("cancel\n");
+  ASSERT_EQ(process->waitExit(10s), 0) << process->err();
+  EXPECT_NE(logOf(scratch).find(" dictate listening\n"), std::string::npos);
+}
