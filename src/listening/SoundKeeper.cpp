@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "listening/Base64.h"
+#include "main/Base64.h"
 #include "listening/LiveTranscriber.h"
 #include "platform/AudioConverters.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/FakeAudioConverters.h"
-#include "listening/Base64.h"
+#include "main/Base64.h"
 #include "listening/LiveTranscriber.h"
 #include "listening/RealSound.h"
 #include "listening/SoundKeeper.h"

@@ -1,7 +1,0 @@
-#pragma once
-
-#include <string>
-#include <string_view>
-
-// Standard base64 (RFC 4648 alphabet, "=" fill, no line breaks).
-std::string base64(std::string_view bytes);
