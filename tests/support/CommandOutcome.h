@@ -15,18 +15,26 @@ struct CommandOutcome {
   int outWrites = 0;
 };
 
+// Calls a handler that never returns and gives the status it ended with through a FakeConsole
+// (-1, and a test failure, when it returned).
+template <class Call>
+int endStatus(Call call) {
+  try {
+    call();
+    ADD_FAILURE() << "the handler returned";
+  } catch (const ProcessEnded& ended) {
+    return ended.status;
+  }
+  return -1;
+}
+
 // Runs a handler that never returns: `command(context)` must end through the console.
 template <class Command>
 CommandOutcome runCommand(Platform& platform, const Timings& timings, Command command) {
   FakeConsole console;
   Context context{platform, console, timings};
   CommandOutcome outcome;
-  try {
-    command(context);
-    ADD_FAILURE() << "the handler returned";
-  } catch (const ProcessEnded& ended) {
-    outcome.status = ended.status;
-  }
+  outcome.status = endStatus([&] { command(context); });
   outcome.out = console.stdoutText();
   outcome.err = console.stderrText();
   outcome.outWrites = console.stdoutWrites();

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "fakes/FakeConsole.h"
+#include "support/CommandOutcome.h"
 #include "fakes/FakePlatform.h"
 #include "main/CalendarCommands.h"
 #include "main/Context.h"
@@ -40,13 +41,7 @@ class CalendarCommandsTest : public ::testing::Test {
 
   int run(std::vector<std::string> args) {
     Context context{fakes.platform, console, timings};
-    try {
-      runCalendarCommand(context, args);
-    } catch (const ProcessEnded& ended) {
-      return ended.status;
-    }
-    ADD_FAILURE() << "runCalendarCommand returned";
-    return -1;
+    return endStatus([&] { runCalendarCommand(context, args); });
   }
 
   json reply() const { return json::parse(console.stdoutText()); }

@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "fakes/FakeConsole.h"
+#include "support/CommandOutcome.h"
 #include "fakes/FakePlatform.h"
 #include "main/Context.h"
 #include "main/Permissions.h"
@@ -22,13 +23,7 @@ class PermissionsTest : public ::testing::Test {
   // Runs the command; returns its status, with its output in console.
   int run(std::vector<std::string> args) {
     Context context{fakes.platform, console, timings};
-    try {
-      runPermissions(context, args);
-    } catch (const ProcessEnded& ended) {
-      return ended.status;
-    }
-    ADD_FAILURE() << "runPermissions returned";
-    return -1;
+    return endStatus([&] { runPermissions(context, args); });
   }
 
   FakePlatform fakes;
@@ -118,13 +113,7 @@ TEST_F(PermissionsTest, WrongFormsAreUsageErrors) {
         {"permission-request"}}) {
     FakeConsole fresh;
     Context context{fakes.platform, fresh, timings};
-    int status = -1;
-    try {
-      runPermissions(context, args);
-    } catch (const ProcessEnded& ended) {
-      status = ended.status;
-    }
-    EXPECT_EQ(status, 64) << args.size();
+    EXPECT_EQ(endStatus([&] { runPermissions(context, args); }), 64) << args.size();
     EXPECT_TRUE(fresh.stderrText().starts_with("usage: vesk-native "));
     EXPECT_EQ(fresh.stdoutText(), "");
   }

@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "fakes/FakeConsole.h"
+#include "support/CommandOutcome.h"
 #include "fakes/FakePlatform.h"
 #include "main/Context.h"
 #include "main/IsoDates.h"
@@ -39,13 +40,7 @@ class ReminderCommandsTest : public ::testing::Test {
 
   int run(std::vector<std::string> args) {
     Context context{fakes.platform, console, timings};
-    try {
-      runReminders(context, args);
-    } catch (const ProcessEnded& ended) {
-      return ended.status;
-    }
-    ADD_FAILURE() << "runReminders returned";
-    return -1;
+    return endStatus([&] { runReminders(context, args); });
   }
 
   Reminder& item(std::string id, std::string list) {
