@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "listening/AudioMeter.h"
-#include "listening/LiveTranscriber.h"
+#include "listening/engine/AudioMeter.h"
+#include "listening/engine/LiveTranscriber.h"
 
 int main() {
   constexpr std::uint32_t FRAMES = 4096;

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "main/MachineCommands.h"
+#include "main/machine/MachineCommands.h"
 #include "platform/Platform.h"
 #include "platform/linux/LinuxPlatform.h"
 

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <thread>
 
-#include "listening/LineWriter.h"
-#include "listening/RunLog.h"
+#include "listening/output/LineWriter.h"
+#include "listening/output/RunLog.h"
 #include "main/Console.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "listening/LineWriter.h"
-#include "listening/LiveTranscriber.h"
+#include "listening/output/LineWriter.h"
+#include "listening/engine/LiveTranscriber.h"
 #include "main/ProcessConsole.h"
 #include "platform/linux/pocketsphinx/PocketSphinxEngine.h"
 #include "platform/linux/soxr/SoxrConverters.h"

@@ -5,19 +5,19 @@
 #include <locale.h>
 
 #include "landing/HoldKeyCommand.h"
-#include "listening/DictateCommand.h"
-#include "listening/ListenCommand.h"
-#include "main/AppCommands.h"
-#include "main/CalendarCommands.h"
+#include "listening/dictation/DictateCommand.h"
+#include "listening/meeting/ListenCommand.h"
+#include "main/apps/AppCommands.h"
+#include "main/calendar/CalendarCommands.h"
 #include "main/Console.h"
 #include "main/Context.h"
 #include "main/ExitStatus.h"
-#include "main/MachineCommands.h"
-#include "main/Permissions.h"
-#include "main/ReminderCommands.h"
-#include "main/ReminderListOrder.h"
+#include "main/machine/MachineCommands.h"
+#include "main/permissions/Permissions.h"
+#include "main/reminders/ReminderCommands.h"
+#include "main/reminders/ReminderListOrder.h"
 #include "main/Reply.h"
-#include "main/SecretCommand.h"
+#include "main/secrets/SecretCommand.h"
 #include "platform/Platform.h"
 
 namespace {

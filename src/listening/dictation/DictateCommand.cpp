@@ -1,0 +1,104 @@
+#include "listening/dictation/DictateCommand.h"
+
+#include <pthread.h>
+#include <unistd.h>
+
+#include <asio/executor_work_guard.hpp>
+#include <asio/io_context.hpp>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <limits>
+#include <map>
+#include <thread>
+
+#include "listening/dictation/DictateSession.h"
+#include "listening/engine/InputLines.h"
+#include "listening/output/LineWriter.h"
+#include "listening/engine/NeedsDownload.h"
+#include "listening/output/RunLog.h"
+#include "main/AppFolder.h"
+#include "main/Console.h"
+#include "main/Context.h"
+#include "main/ExitStatus.h"
+#include "main/permissions/Permissions.h"
+#include "main/Reply.h"
+
+std::optional<double> dictateQuietSeconds(const std::string& mode) {
+  static const std::map<std::string, double> DICTATE_QUIET = {
+      {"mic", DICTATE_QUIET_SECONDS},
+      {"talk", DICTATE_TALK_QUIET_SECONDS},
+      {"hold", std::numeric_limits<double>::infinity()},
+      {"mic-keep", DICTATE_QUIET_SECONDS},
+      {"hold-keep", std::numeric_limits<double>::infinity()},
+  };
+  auto found = DICTATE_QUIET.find(mode);
+  if (found == DICTATE_QUIET.end()) return std::nullopt;
+  return found->second;
+}
+
+std::string dictateControlWord(std::string line) {
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  const auto first = line.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  const auto last = line.find_last_not_of(" \t");
+  return line.substr(first, last - first + 1);
+}
+
+void runDictate(Context& context, double quietSeconds, bool hold, bool keep) {
+  Console& console = context.console;
+  if (microphoneStatus(context.platform) != GRANTED) {
+    fail(console,
+         "Microphone access denied. Allow Vesk in System Settings \u2192 Privacy & Security \u2192 "
+         "Microphone.",
+         EXIT_NOT_PERMITTED);
+  }
+  std::signal(SIGPIPE, SIG_IGN);
+
+  // The log holds only the latest dictation.
+  const auto logPath = appFolder() / "dictate.log";
+  std::error_code ignored;
+  std::filesystem::remove(logPath, ignored);
+  setRunLog(std::make_shared<RunLog>(logPath, console));
+
+  // Never destroyed: its lines may still be written while the process ends.
+  LineWriter& lines = *new LineWriter(console);
+  auto session = DictateSession::make(
+      DictateSession::Services{context.platform, lines, context.timings,
+                               [&console](const std::string& text) { console.err(text); },
+                               [&console](int status) { console.end(status); }},
+      quietSeconds, hold, keep);
+
+  // Started before the session, so a word that comes during the start is honoured.
+  std::thread([session] {
+    pthread_setname_np(pthread_self(), "vesk.stdin");
+    readInputLines(STDIN_FILENO, [&session](const std::string& line) {
+      const std::string word = dictateControlWord(line);
+      if (word == "stop") {
+        session->stop();
+      } else if (word == "cancel") {
+        session->cancel();
+      }
+    });
+    session->cancel();
+  }).detach();
+
+  std::thread([session, &console] {
+    pthread_setname_np(pthread_self(), "vesk.start");
+    try {
+      session->start();
+    } catch (const std::exception& error) {
+      const std::string text = error.what();
+      logRun("dictate", "failed: " + text);
+      const bool missingModel = dynamic_cast<const NeedsDownload*>(&error) != nullptr;
+      fail(console, text, missingModel ? EXIT_NOT_FOUND : EXIT_FAILED);
+    }
+  }).detach();
+
+  // The main thread only waits: the session ends the process.
+  asio::io_context mainLoop;
+  auto keepRunning = asio::make_work_guard(mainLoop);
+  mainLoop.run();
+  console.end(EXIT_OK);
+  std::abort();  // end() never returns; this only guards against a console that does
+}

@@ -1,0 +1,422 @@
+#include "listening/dictation/DictateSession.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <cmath>
+#include <exception>
+#include <thread>
+
+#include "listening/output/IsoTime.h"
+#include "listening/output/LineWriter.h"
+#include "listening/engine/LiveTranscriber.h"
+#include "listening/engine/MicCapture.h"
+#include "listening/engine/RealSound.h"
+#include "listening/engine/ReportLevels.h"
+#include "listening/output/RunLog.h"
+#include "listening/engine/SharedPool.h"
+#include "listening/engine/SoundKeeper.h"
+#include "main/Timings.h"
+#include "platform/Platform.h"
+
+namespace {
+
+// "1.5", "0.8" or "inf": the quiet time as the start entry writes it.
+std::string decimalText(double value) {
+  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+  char text[32];
+  auto written = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, written.ptr);
+}
+
+std::string trimmed(const std::string& text) {
+  static constexpr const char* SPACE = " \t\n\r\f\v";
+  const auto first = text.find_first_not_of(SPACE);
+  if (first == std::string::npos) return "";
+  const auto last = text.find_last_not_of(SPACE);
+  return text.substr(first, last - first + 1);
+}
+
+// Runs the work on a thread of its own, detached: the session's start jobs may wait for seconds,
+// which the shared pool's few threads must not.
+template <class Work>
+auto launch(Work work) -> std::shared_future<decltype(work())> {
+  std::packaged_task<decltype(work())()> task(std::move(work));
+  auto result = task.get_future().share();
+  std::thread(std::move(task)).detach();
+  return result;
+}
+
+// The first value a model callback sends; false when the build ended without sending one.
+struct FirstValue {
+  std::mutex mutex;  // guards given
+  bool given = false;
+  std::promise<bool> value;
+
+  void give(bool here) {
+    std::lock_guard guard(mutex);
+    if (given) return;
+    given = true;
+    value.set_value(here);
+  }
+};
+
+}  // namespace
+
+std::shared_ptr<DictateSession> DictateSession::make(Services services, double quietSeconds,
+                                                     bool hold, bool keep) {
+  return std::shared_ptr<DictateSession>(
+      new DictateSession(std::move(services), quietSeconds, hold, keep));
+}
+
+DictateSession::DictateSession(Services services, double quietSeconds, bool hold, bool keep)
+    : services_(std::move(services)),
+      quietSeconds_(quietSeconds),
+      hold_(hold),
+      keeper_(keep ? std::make_shared<SoundKeeper>(*services_.platform.audioConverters, 120.0)
+                   : nullptr) {}
+
+void DictateSession::log(const std::string& detail) { logRun("dictate", detail); }
+
+void DictateSession::start() {
+  log("start pid=" + std::to_string(getpid()) + " quiet=" + decimalText(quietSeconds_));
+  if (hold_) {
+    startMicFirst();
+  } else {
+    startHandsFree();
+  }
+}
+
+void DictateSession::startHandsFree() {
+  Platform& platform = services_.platform;
+  auto me = LiveTranscriber::make(*platform.speechEngine, *platform.audioConverters,
+                                  services_.lines, speechLocaleIdentifier());
+  log("model ready");
+  std::weak_ptr<DictateSession> weak = weak_from_this();
+  me->start([weak](const std::string& text, bool isFinal) {
+    if (auto self = weak.lock()) self->heard(text, isFinal);
+  });
+  auto mic = MicCapture::make(*platform.audioInput, services_.lines, false, false);
+  {
+    std::unique_lock guard(mutex_);
+    if (ending_) {
+      guard.unlock();
+      me->finish();
+      return;
+    }
+    me_ = me;
+    mic_ = mic;
+  }
+  mic->start([keeper = keeper_, me](const PcmBuffer& buffer) {
+    if (keeper) keeper->keep(buffer);
+    me->feed(buffer);
+  });
+  logRun("dictate", "microphone on", {{"format", mic->format()}});
+  services_.lines.write("listening", {{"me", true}, {"them", false}});
+  watch();
+}
+
+void DictateSession::startMicFirst() {
+  Platform& platform = services_.platform;
+  auto first = std::make_shared<FirstValue>();
+  auto firstValue = first->value.get_future();
+  LineWriter& lines = services_.lines;
+
+  // Job A: the transcriber, built while the microphone starts.
+  auto built = launch([&platform, &lines, first] {
+    try {
+      auto me = LiveTranscriber::make(*platform.speechEngine, *platform.audioConverters, lines,
+                                      speechLocaleIdentifier(),
+                                      [first](bool here) { first->give(here); });
+      first->give(false);
+      return me;
+    } catch (...) {
+      first->give(false);
+      throw;
+    }
+  });
+
+  auto mic = MicCapture::make(*platform.audioInput, services_.lines, false, true);
+  const bool here = firstValue.get();
+
+  // Job B: the built transcriber started and handed the waiting sound.
+  std::weak_ptr<DictateSession> weak = weak_from_this();
+  auto started = launch([built, weak] {
+    auto me = built.get();
+    logRun("dictate", "model ready");
+    me->start([weak](const std::string& text, bool isFinal) {
+      if (auto self = weak.lock()) self->heard(text, isFinal);
+    });
+    if (auto self = weak.lock()) {
+      self->waiting_.hand(me);
+      std::lock_guard guard(self->mutex_);
+      self->me_ = me;
+    }
+    return me;
+  });
+
+  if (here) {
+    {
+      std::lock_guard guard(mutex_);
+      ready_ = started;
+    }
+    micSequence(mic);
+    started.get();
+  } else {
+    started.get();
+    micSequence(mic);
+  }
+}
+
+void DictateSession::micSequence(const std::shared_ptr<MicCapture>& mic) {
+  {
+    std::lock_guard guard(mutex_);
+    if (ending_) return;
+    mic_ = mic;
+  }
+  std::weak_ptr<DictateSession> weak = weak_from_this();
+  mic->start([weak](const PcmBuffer& buffer) {
+    auto self = weak.lock();
+    if (!self) return;
+    self->gotAudio_.store(true, std::memory_order_relaxed);
+    if (!self->gotSound_.load(std::memory_order_relaxed) && isRealSound(buffer)) {
+      self->gotSound_.store(true, std::memory_order_relaxed);
+    }
+    if (self->keeper_) self->keeper_->keep(buffer);
+    self->waiting_.take(buffer);
+  });
+  watchForAudio(mic);
+  logRun("dictate", "microphone on", {{"format", mic->format()}});
+  bool ending;
+  {
+    std::lock_guard guard(mutex_);
+    ending = ending_;
+  }
+  if (ending) return;
+  log("listening");
+  if (mic->onHeadset()) {
+    // A headset may deliver silence for a while: "listening" waits for real sound.
+    std::lock_guard guard(mutex_);
+    waitingForSound_ = true;
+  } else {
+    services_.lines.write("listening", {{"me", true}, {"them", false}});
+  }
+  watch();
+}
+
+void DictateSession::watchForAudio(const std::shared_ptr<MicCapture>& mic) {
+  std::weak_ptr<DictateSession> weak = weak_from_this();
+  std::weak_ptr<MicCapture> weakMic = mic;
+  retryOnceWithoutAudio(
+      services_.timings.dictateNoAudio,
+      [weak] {
+        auto self = weak.lock();
+        if (!self) return true;
+        if (self->gotAudio_.load(std::memory_order_relaxed)) return true;
+        std::lock_guard guard(self->mutex_);
+        return self->ending_;
+      },
+      [weak, weakMic] {
+        if (auto self = weak.lock()) self->log("no audio, starting the microphone again");
+        if (auto again = weakMic.lock()) again->startAgain();
+      },
+      [weak] {
+        if (auto self = weak.lock()) self->couldntHear();
+      });
+}
+
+void retryOnceWithoutAudio(std::chrono::duration<double> delay, std::function<bool()> settled,
+                           std::function<void()> startAgain, std::function<void()> giveUp) {
+  runAfter(delay, [delay, settled, startAgain, giveUp] {
+    if (settled()) return;
+    try {
+      startAgain();
+    } catch (...) {
+      giveUp();
+      return;
+    }
+    runAfter(delay, [settled, giveUp] {
+      if (!settled()) giveUp();
+    });
+  });
+}
+
+void DictateSession::heard(const std::string& text, bool isFinal) {
+  const std::string words = trimmed(text);
+  if (words.empty()) return;
+  {
+    std::lock_guard guard(mutex_);
+    heardAny_ = true;
+    lastHeard_ = Clock::now();
+    ++(isFinal ? lines_ : partials_);
+  }
+  if (isFinal) {
+    services_.lines.write("line", {{"who", "me"}, {"at", isoTimeNow()}, {"text", words}});
+  } else {
+    services_.lines.write("partial", {{"who", "me"}, {"text", words}});
+  }
+}
+
+void DictateSession::watch() {
+  std::weak_ptr<DictateSession> weak = weak_from_this();
+  {
+    std::lock_guard guard(mutex_);
+    startedAt_ = Clock::now();
+  }
+  auto ticker = RepeatingTimer::start(services_.timings.dictateTick, [weak] {
+    if (auto self = weak.lock()) self->tick();
+  });
+  auto levels = reportLevels(
+      [weak]() -> float {
+        auto self = weak.lock();
+        if (!self) return 0.0f;
+        std::shared_ptr<MicCapture> mic;
+        {
+          std::lock_guard guard(self->mutex_);
+          mic = self->mic_;
+        }
+        return mic ? mic->meter().level() : 0.0f;
+      },
+      services_.lines, services_.timings.levelInterval);
+  bool ending;
+  {
+    std::lock_guard guard(mutex_);
+    ending = ending_;
+    if (!ending) {
+      ticker_ = ticker;
+      levels_ = levels;
+    }
+  }
+  if (ending) {
+    ticker->cancel();
+    levels->cancel();
+  }
+}
+
+void DictateSession::tick() {
+  bool heardAny;
+  Clock::time_point lastHeard, startedAt;
+  long partials, lines, ticks;
+  {
+    std::lock_guard guard(mutex_);
+    ticks = ++ticks_;
+    heardAny = heardAny_;
+    lastHeard = lastHeard_;
+    startedAt = startedAt_;
+    partials = partials_;
+    lines = lines_;
+  }
+  if (gotSound_.load(std::memory_order_relaxed)) {
+    bool announce = false;
+    {
+      std::lock_guard guard(mutex_);
+      if (waitingForSound_) {
+        waitingForSound_ = false;
+        announce = !ending_;
+      }
+    }
+    if (announce) services_.lines.write("listening", {{"me", true}, {"them", false}});
+  }
+  if (ticks % 8 == 0) {
+    std::shared_ptr<MicCapture> mic;
+    {
+      std::lock_guard guard(mutex_);
+      mic = mic_;
+    }
+    if (mic) {
+      nlohmann::json report = mic->meter().report();
+      report["partials"] = partials;
+      report["lines"] = lines;
+      logRun("dictate", "mic", report);
+    }
+  }
+  const Timings& timings = services_.timings;
+  const auto now = Clock::now();
+  const auto since = [now](Clock::time_point then) {
+    return std::chrono::duration<double>(now - then).count();
+  };
+  if (heardAny) {
+    if (since(lastHeard) >= quietSeconds_) {
+      stop();
+      return;
+    }
+  } else if (since(startedAt) >= timings.dictateSilent.count()) {
+    stop();
+    return;
+  }
+  if (since(startedAt) >= timings.dictateCap.count()) stop();
+}
+
+bool DictateSession::begin() {
+  if (ending_) return false;
+  ending_ = true;
+  if (ticker_) ticker_->cancel();
+  if (levels_) levels_->cancel();
+  return true;
+}
+
+void DictateSession::stop() {
+  {
+    std::lock_guard guard(mutex_);
+    if (!begin()) return;
+  }
+  log("stop");
+  std::shared_ptr<MicCapture> mic;
+  std::shared_ptr<LiveTranscriber> me;
+  std::shared_future<std::shared_ptr<LiveTranscriber>> ready;
+  {
+    std::lock_guard guard(mutex_);
+    mic = mic_;
+    me = me_;
+    ready = ready_;
+  }
+  if (mic) mic->stop();
+  const double drain = services_.timings.dictateDrain.count();
+  std::thread([self = shared_from_this(), me, ready, drain] {
+    if (ready.valid()) {
+      std::shared_ptr<LiveTranscriber> started;
+      try {
+        started = ready.get();
+      } catch (...) {
+        // A transcriber that never started has nothing to drain.
+      }
+      if (started) {
+        self->waiting_.flush();
+        started->finish(drain);
+      }
+    } else if (me) {
+      me->finish(drain);
+    }
+    if (self->keeper_) {
+      if (auto wav = self->keeper_->wavBase64()) self->services_.lines.write("sound", {{"wav", *wav}});
+    }
+    self->services_.lines.write("done");
+    self->services_.end(0);
+  }).detach();
+}
+
+void DictateSession::cancel() {
+  {
+    std::lock_guard guard(mutex_);
+    if (!begin()) return;
+  }
+  log("cancel");
+  std::shared_ptr<MicCapture> mic;
+  {
+    std::lock_guard guard(mutex_);
+    mic = mic_;
+  }
+  if (mic) mic->stop();
+  services_.lines.write("done");
+  services_.end(0);
+}
+
+void DictateSession::couldntHear() {
+  {
+    std::lock_guard guard(mutex_);
+    if (!begin()) return;
+  }
+  log("no audio");
+  services_.errorText("Couldn't hear the microphone.");
+  services_.end(1);
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "listening/engine/RepeatingTimer.h"
+#include "listening/dictation/WaitingSound.h"
+
+class LineWriter;
+class LiveTranscriber;
+class MicCapture;
+class SoundKeeper;
+struct Platform;
+struct Timings;
+
+// One dictation: the microphone streamed into a live transcriber, what it hears reported as
+// "partial" and "line" lines, a "level" line eight times a second, and an ending by itself after
+// quiet, when nothing was said at all, or at the cap; the parent ends it early with stop (keep
+// what was said) or cancel (drop it). Keep modes also hand back the microphone's sound as a WAV
+// file before the end. Hold modes start the microphone first and hold its sound until the
+// transcriber is ready, and give up when the microphone delivers nothing.
+//
+// Threads: start() on a job of its own; stop() and cancel() from the stdin thread and the ticks;
+// heard() on the transcriber's decoding thread; ticks and level lines on the shared pool; the
+// capture callback on the capture thread (atomics only, no lock). mutex_ guards ending_,
+// heardAny_, lastHeard_, waitingForSound_, mic_, me_, ready_, ticker_, levels_, partials_,
+// lines_ and ticks_. startedAt_ is written by watch() before the ticker exists, then only read.
+class DictateSession : public std::enable_shared_from_this<DictateSession> {
+ public:
+  // Ends the process with a status; a test records it instead.
+  using Ending = std::function<void(int status)>;
+  using Clock = std::chrono::steady_clock;
+
+  struct Services {
+    Platform& platform;
+    LineWriter& lines;
+    const Timings& timings;
+    // Writes an error text to standard error (as it stands) before a failing end.
+    std::function<void(const std::string&)> errorText;
+    Ending end;
+  };
+
+  static std::shared_ptr<DictateSession> make(Services services, double quietSeconds, bool hold,
+                                              bool keep);
+  DictateSession(const DictateSession&) = delete;
+  DictateSession& operator=(const DictateSession&) = delete;
+
+  // Prepares the transcriber and the microphone and begins listening; returns once listening
+  // has begun, or early when the session was ended meanwhile. Throws what the start met.
+  void start();
+  // The transcriber's results.
+  void heard(const std::string& text, bool isFinal);
+  // Ends keeping what was said: drains the transcriber, writes "sound" (keep modes) and "done".
+  void stop();
+  // Ends dropping what was said: "done" at once.
+  void cancel();
+  // Ends with "Couldn't hear the microphone." and status 1 when the microphone stays silent.
+  void couldntHear();
+
+ private:
+  DictateSession(Services services, double quietSeconds, bool hold, bool keep);
+
+  void startHandsFree();
+  void startMicFirst();
+  void micSequence(const std::shared_ptr<MicCapture>& mic);
+  void watchForAudio(const std::shared_ptr<MicCapture>& mic);
+  void watch();
+  void tick();
+  bool begin();  // with mutex_ held
+  void log(const std::string& detail);
+
+  Services services_;
+  std::mutex mutex_;
+  bool ending_ = false;
+  bool heardAny_ = false;
+  Clock::time_point lastHeard_ = Clock::now();
+  Clock::time_point startedAt_ = Clock::now();
+  const double quietSeconds_;
+  const bool hold_;
+  std::atomic<bool> gotAudio_{false};
+  std::atomic<bool> gotSound_{false};
+  bool waitingForSound_ = false;
+  const std::shared_ptr<SoundKeeper> keeper_;
+  std::shared_ptr<MicCapture> mic_;
+  std::shared_ptr<LiveTranscriber> me_;
+  std::shared_future<std::shared_ptr<LiveTranscriber>> ready_;
+  WaitingSound waiting_;
+  std::shared_ptr<RepeatingTimer> ticker_;
+  std::shared_ptr<RepeatingTimer> levels_;
+  long partials_ = 0;
+  long lines_ = 0;
+  long ticks_ = 0;
+};
+
+// The hold modes' watchdog: after the delay, unless settled, starts the microphone again; if that
+// fails, or it is still not settled one more delay later, gives up.
+void retryOnceWithoutAudio(std::chrono::duration<double> delay, std::function<bool()> settled,
+                           std::function<void()> startAgain, std::function<void()> giveUp);

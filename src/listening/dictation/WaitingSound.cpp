@@ -1,0 +1,23 @@
+#include "listening/dictation/WaitingSound.h"
+
+#include "listening/engine/LiveTranscriber.h"
+
+void WaitingSound::take(const PcmBuffer& buffer) {
+  if (buffer.frameLength() == 0) return;
+  auto copied = LiveTranscriber::copy(buffer);
+  if (!copied) return;
+  queue_.post([this, held = std::make_shared<PcmBuffer>(std::move(*copied))] {
+    if (me_) me_->feed(*held);
+  });
+}
+
+void WaitingSound::hand(std::shared_ptr<LiveTranscriber> me) {
+  if (queue_.running()) return;
+  me_ = std::move(me);
+  queue_.resume();
+}
+
+void WaitingSound::flush() {
+  if (!queue_.running()) return;
+  queue_.sync([] {});
+}

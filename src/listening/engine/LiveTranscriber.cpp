@@ -1,0 +1,327 @@
+#include "listening/engine/LiveTranscriber.h"
+
+#include <pthread.h>
+
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <vector>
+
+#include "listening/output/LineWriter.h"
+#include "listening/engine/ListenFailure.h"
+#include "listening/engine/NeedsDownload.h"
+#include "platform/AudioConverters.h"
+#include "platform/SpeechEngine.h"
+
+// The unbounded stream between the feed queue and the decoding thread. Nothing is dropped for
+// back-pressure: a slow decoder makes the stream grow rather than lose speech.
+struct LiveTranscriber::Input {
+  std::mutex mutex;  // guards chunks, ended, cancelled
+  std::condition_variable changed;
+  std::deque<std::vector<std::int16_t>> chunks;
+  bool ended = false;
+  bool cancelled = false;
+
+  void push(std::vector<std::int16_t> chunk) {
+    {
+      std::lock_guard guard(mutex);
+      if (ended || cancelled) return;
+      chunks.push_back(std::move(chunk));
+    }
+    changed.notify_one();
+  }
+  // No more input: the decoder finishes what it has.
+  void end() {
+    {
+      std::lock_guard guard(mutex);
+      ended = true;
+    }
+    changed.notify_one();
+  }
+  // Stop now: what is still queued is dropped and no final result follows.
+  void cancel() {
+    {
+      std::lock_guard guard(mutex);
+      cancelled = true;
+      chunks.clear();
+    }
+    changed.notify_one();
+  }
+  bool wasCancelled() {
+    std::lock_guard guard(mutex);
+    return cancelled;
+  }
+  // The next chunk, or none at the end of input or on cancel.
+  std::optional<std::vector<std::int16_t>> pop() {
+    std::unique_lock guard(mutex);
+    changed.wait(guard, [this] { return cancelled || ended || !chunks.empty(); });
+    if (cancelled || chunks.empty()) return std::nullopt;
+    auto chunk = std::move(chunks.front());
+    chunks.pop_front();
+    return chunk;
+  }
+};
+
+// What the decoding thread owns and shares with finish(): the decoder, the result callback and
+// whether the thread has ended. The thread keeps it alive, so it may outlive the transcriber.
+struct LiveTranscriber::Decoding {
+  std::unique_ptr<SpeechDecoder> decoder;
+  ResultHandler onResult;
+  std::shared_ptr<Input> input;
+  std::thread thread;
+  std::mutex mutex;  // guards ended
+  std::condition_variable endedChanged;
+  bool ended = false;
+
+  // Waits up to the time for the thread to end; answers whether it has.
+  bool waitEnded(double seconds) {
+    std::unique_lock guard(mutex);
+    return endedChanged.wait_for(guard, std::chrono::duration<double>(seconds),
+                                 [this] { return ended; });
+  }
+};
+
+std::string speechLocaleIdentifier() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (!value || !*value) continue;
+    std::string locale = value;
+    locale = locale.substr(0, locale.find_first_of(".@"));
+    if (locale.empty() || locale == "C" || locale == "POSIX") break;
+    return locale;
+  }
+  return "en_US";
+}
+
+namespace {
+
+// "48000 Hz, 2 ch": a format as the conversion messages name it.
+std::string describe(const PcmFormat& format) {
+  return std::to_string(static_cast<long long>(format.sampleRate)) + " Hz, " +
+         std::to_string(format.channels) + " ch";
+}
+
+}  // namespace
+
+std::shared_ptr<LiveTranscriber> LiveTranscriber::make(SpeechEngine& engine,
+                                                       AudioConverters& converters,
+                                                       LineWriter& lines,
+                                                       const std::string& localeIdentifier,
+                                                       const std::function<void(bool)>& modelHere) {
+  auto locale = engine.supportedLocale(localeIdentifier);
+  if (!locale) throw ListenFailure("Speech isn\u2019t available for " + localeIdentifier + " on this Mac");
+  auto missing = engine.missingModel(*locale);
+  if (modelHere) modelHere(!missing);
+  // Nothing can be fetched here: a missing model stays missing.
+  if (missing) {
+    throw NeedsDownload("The speech model isn\u2019t on this Mac and couldn\u2019t be fetched: " + *missing);
+  }
+  const PcmFormat format = engine.audioFormat();
+  if (format.sampleRate <= 0 || format.channels == 0) {
+    throw ListenFailure("No audio format for the speech analyzer");
+  }
+  auto decoder = engine.load(*locale);
+  return std::shared_ptr<LiveTranscriber>(
+      new LiveTranscriber(std::move(decoder), converters, lines, format));
+}
+
+LiveTranscriber::LiveTranscriber(std::unique_ptr<SpeechDecoder> decoder,
+                                 AudioConverters& converters, LineWriter& lines,
+                                 const PcmFormat& format)
+    : analyzerFormat_(format),
+      converters_(converters),
+      lines_(lines),
+      decoding_(std::make_shared<Decoding>()),
+      feedQueue_("vesk.feed") {
+  decoding_->decoder = std::move(decoder);
+}
+
+LiveTranscriber::~LiveTranscriber() {
+  auto input = feedQueue_.sync([this] { return std::exchange(input_, nullptr); });
+  if (input) input->cancel();
+  if (decoding_->thread.joinable()) {
+    if (decoding_->thread.get_id() == std::this_thread::get_id()) {
+      decoding_->thread.detach();
+    } else {
+      decoding_->thread.join();
+    }
+  }
+}
+
+void LiveTranscriber::start(ResultHandler onResult) {
+  auto input = std::make_shared<Input>();
+  feedQueue_.sync([&] {
+    if (finished_) throw ListenFailure("The transcriber has already finished");
+    if (input_) throw ListenFailure("The transcriber is already running");
+    input_ = input;
+  });
+  try {
+    decoding_->decoder->startUtterance();
+  } catch (...) {
+    feedQueue_.sync([this] {
+      input_.reset();
+      finished_ = true;
+    });
+    input->end();
+    throw;
+  }
+  decoding_->onResult = std::move(onResult);
+  decoding_->input = input;
+  decoding_->thread = std::thread([decoding = decoding_, &lines = lines_] {
+    pthread_setname_np(pthread_self(), "vesk.decode");
+    decode(decoding, lines);
+  });
+}
+
+void LiveTranscriber::decode(const std::shared_ptr<Decoding>& decoding, LineWriter& lines) {
+  SpeechDecoder& decoder = *decoding->decoder;
+  Input& input = *decoding->input;
+  const auto report = [&](const std::string& text, bool isFinal) {
+    if (text.empty() || !decoding->onResult) return;
+    try {
+      decoding->onResult(text, isFinal);
+    } catch (...) {
+      // A consumer's failure doesn't end the transcription.
+    }
+  };
+  try {
+    bool inUtterance = false;
+    std::string last;
+    while (auto chunk = input.pop()) {
+      decoder.process(*chunk);
+      const bool speech = decoder.inSpeech();
+      if (speech) inUtterance = true;
+      std::string words = decoder.hypothesis();
+      if (words != last) {
+        last = words;
+        report(words, false);
+      }
+      if (!speech && inUtterance) {
+        inUtterance = false;
+        last.clear();
+        report(decoder.endUtterance(), true);
+        decoder.startUtterance();
+      }
+    }
+    if (!input.wasCancelled()) report(decoder.endUtterance(), true);
+  } catch (const std::exception& error) {
+    if (!input.wasCancelled()) {
+      lines.write("error", {{"message", std::string("Speech results ended: ") + error.what()}});
+    }
+  }
+  {
+    std::lock_guard guard(decoding->mutex);
+    decoding->ended = true;
+  }
+  decoding->endedChanged.notify_all();
+}
+
+void LiveTranscriber::feed(const PcmBuffer& buffer) {
+  if (buffer.frameLength() == 0) return;
+  auto copied = copy(buffer);
+  if (!copied) return;
+  feedQueue_.post([weak = weak_from_this(), held = std::make_shared<PcmBuffer>(std::move(*copied))] {
+    if (auto self = weak.lock()) self->convertAndYield(std::move(*held));
+  });
+}
+
+std::uint32_t LiveTranscriber::outputCapacity(double fromRate, double toRate, std::uint32_t frames) {
+  return static_cast<std::uint32_t>(std::ceil(toRate / fromRate * frames)) + 64;
+}
+
+void LiveTranscriber::convertAndYield(PcmBuffer buffer) {
+  if (!input_ || finished_) return;
+  if (buffer.format().channels >= 3) {
+    auto mono = channel0(buffer);
+    if (!mono) return;
+    buffer = std::move(*mono);
+  }
+  const auto yield = [this](const PcmBuffer& ready) {
+    const auto* samples = ready.samples<std::int16_t>(0);
+    if (!samples || ready.frameLength() == 0) return;
+    input_->push(std::vector<std::int16_t>(samples, samples + ready.frameLength()));
+  };
+  if (buffer.format() == analyzerFormat_) {
+    yield(buffer);
+    return;
+  }
+  if (!converterFormat_ || !(*converterFormat_ == buffer.format())) {
+    converterFormat_ = buffer.format();
+    converter_ = converters_.make(buffer.format(), analyzerFormat_);
+    if (!converter_) {
+      lines_.write("error", {{"message", "No audio converter from " + describe(buffer.format()) +
+                                             " to " + describe(analyzerFormat_)}});
+    }
+  }
+  if (!converter_) return;
+  PcmBuffer output(analyzerFormat_, outputCapacity(buffer.format().sampleRate,
+                                                   analyzerFormat_.sampleRate,
+                                                   buffer.frameLength()));
+  try {
+    converter_->convert(buffer, output);
+  } catch (const AudioConverter::Failure& failure) {
+    std::string why = failure.what();
+    lines_.write("error", {{"message", "Audio conversion failed: " + (why.empty() ? "unknown" : why)}});
+    return;
+  }
+  yield(output);
+}
+
+void LiveTranscriber::finish(double drainSeconds) {
+  auto input = feedQueue_.sync([this] {
+    finished_ = true;
+    return std::exchange(input_, nullptr);
+  });
+  if (!input) return;
+  input->end();
+  if (!decoding_->waitEnded(drainSeconds)) input->cancel();
+  if (decoding_->waitEnded(1.0)) {
+    if (decoding_->thread.joinable() && decoding_->thread.get_id() != std::this_thread::get_id()) {
+      decoding_->thread.join();
+    }
+  }
+}
+
+std::optional<PcmBuffer> LiveTranscriber::copy(const PcmBuffer& buffer) {
+  PcmBuffer copied(buffer.format(), buffer.frameLength());
+  copied.setFrameLength(buffer.frameLength());
+  auto from = buffer.buffers();
+  auto to = copied.buffers();
+  for (std::size_t i = 0; i < from.size() && i < to.size(); ++i) {
+    if (!from[i].data || !to[i].data) return std::nullopt;
+    std::memcpy(to[i].data, from[i].data, std::min(from[i].byteSize, to[i].byteSize));
+  }
+  return copied;
+}
+
+std::optional<PcmBuffer> LiveTranscriber::channel0(const PcmBuffer& buffer) {
+  const PcmFormat& format = buffer.format();
+  PcmBuffer mono(PcmFormat{format.sampleRate, 1, SampleFormat::Float32, false},
+                 buffer.frameLength());
+  mono.setFrameLength(buffer.frameLength());
+  float* out = mono.samples<float>(0);
+  const std::size_t stride = format.interleaved ? format.channels : 1;
+  const auto take = [&](const auto* in, float scale) -> bool {
+    if (!in || !out) return false;
+    for (std::uint32_t i = 0; i < buffer.frameLength(); ++i) {
+      out[i] = static_cast<float>(in[i * stride]) * scale;
+    }
+    return true;
+  };
+  bool taken = false;
+  switch (format.sampleFormat) {
+    case SampleFormat::Float32: taken = take(buffer.samples<float>(0), 1.0f); break;
+    case SampleFormat::Int16: taken = take(buffer.samples<std::int16_t>(0), 1.0f / 32768.0f); break;
+    case SampleFormat::Int32:
+      taken = take(buffer.samples<std::int32_t>(0), 1.0f / 2147483648.0f);
+      break;
+    case SampleFormat::Float64: break;
+  }
+  if (!taken) return std::nullopt;
+  return mono;
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "listening/engine/SerialQueue.h"
+#include "platform/PcmBuffer.h"
+
+class AudioConverter;
+class AudioConverters;
+class LineWriter;
+class SpeechDecoder;
+class SpeechEngine;
+
+// The identifier of the user's locale, such as "en_US", from LC_ALL, LC_MESSAGES or LANG;
+// "en_US" when none is set or the setting is C or POSIX.
+std::string speechLocaleIdentifier();
+
+// Turns a live stream of PCM buffers into text with the on-device recogniser. Buffers in any
+// format are copied on the caller's thread, converted on the feed queue ("vesk.feed") into the
+// recogniser's format and handed to an unbounded input stream; a decoding thread of its own
+// ("vesk.decode") reads that stream and reports the running hypothesis whenever it changes
+// (isFinal false) and the final words of an utterance when the voice-activity state goes from
+// speech to silence, and at the end of input (isFinal true).
+//
+// Threads: feed() from the capture thread; start() and finish() from any thread. The feed queue
+// owns converter_ and converterFormat_; input_ and finished_ change only in synchronous jobs on
+// it. The result callback runs on the decoding thread, one result at a time, in order.
+class LiveTranscriber : public std::enable_shared_from_this<LiveTranscriber> {
+ public:
+  using ResultHandler = std::function<void(const std::string& text, bool isFinal)>;
+
+  static constexpr double DRAIN_SECONDS = 3.0;
+
+  // Builds a transcriber for the locale: resolves the supported locale, reports whether its
+  // model is here (modelHere, before anything else can fail for a missing model), and loads the
+  // model. Throws ListenFailure when no model serves the language, NeedsDownload when the model
+  // isn't installed, and the engine's error when it doesn't load.
+  static std::shared_ptr<LiveTranscriber> make(SpeechEngine& engine, AudioConverters& converters,
+                                               LineWriter& lines,
+                                               const std::string& localeIdentifier,
+                                               const std::function<void(bool)>& modelHere = {});
+  ~LiveTranscriber();
+  LiveTranscriber(const LiveTranscriber&) = delete;
+  LiveTranscriber& operator=(const LiveTranscriber&) = delete;
+
+  // Opens the input and starts decoding. Throws ListenFailure when already running or finished.
+  void start(ResultHandler onResult);
+  // Hands one captured buffer over; returns at once. Dropped before start() and after finish().
+  void feed(const PcmBuffer& buffer);
+  // Ends the input and lets the decoder work through what it was given, for at most
+  // drainSeconds, then up to a second more for the last results. Never throws.
+  void finish(double drainSeconds = DRAIN_SECONDS);
+
+  const PcmFormat& analyzerFormat() const { return analyzerFormat_; }
+
+  // A deep copy of a buffer in its own format; none when a buffer of the list has no memory.
+  static std::optional<PcmBuffer> copy(const PcmBuffer& buffer);
+  // Channel 0 of a buffer as mono 32-bit float; none for 64-bit float or missing samples.
+  static std::optional<PcmBuffer> channel0(const PcmBuffer& buffer);
+
+  // The recogniser's output capacity for a buffer: the frames the rate change makes, plus room.
+  static std::uint32_t outputCapacity(double fromRate, double toRate, std::uint32_t frames);
+
+ private:
+  struct Input;
+  struct Decoding;
+
+  LiveTranscriber(std::unique_ptr<SpeechDecoder> decoder, AudioConverters& converters,
+                  LineWriter& lines, const PcmFormat& format);
+
+  void convertAndYield(PcmBuffer buffer);
+  static void decode(const std::shared_ptr<Decoding>& decoding, LineWriter& lines);
+
+  const PcmFormat analyzerFormat_;
+  AudioConverters& converters_;
+  LineWriter& lines_;
+  std::shared_ptr<Decoding> decoding_;
+  SerialQueue feedQueue_;
+  // On the feed queue only.
+  std::shared_ptr<Input> input_;
+  bool finished_ = false;
+  std::unique_ptr<AudioConverter> converter_;
+  std::optional<PcmFormat> converterFormat_;
+};

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "listening/engine/AudioMeter.h"
+#include "listening/engine/SerialQueue.h"
+#include "platform/AudioInput.h"
+
+class LineWriter;
+
+// Delivers the microphone's audio as PCM buffers to one callback: records the sound server's
+// default source in its own rate and channel count, in buffers of about 4096 frames, each one
+// counted by the meter first. It can move off a Bluetooth headset to the built-in microphone,
+// can ask for the server's echo canceller, and starts itself again when the default source
+// changes or its source goes away.
+//
+// Threads: start(), stop(), startAgain(), format() and onHeadset() from any thread; the
+// callback runs on the capture thread. Every start, stop and restart runs on the queue
+// "vesk.mic", one at a time, so they never overlap and no lock is held while the sound server
+// works; stream_ belongs to that queue. mutex_ guards running_, stopped_, onBuffer_,
+// usingHeadset_ and formatText_.
+class MicCapture : public std::enable_shared_from_this<MicCapture> {
+ public:
+  static constexpr std::uint32_t FRAMES_PER_BUFFER = 4096;
+  using BufferHandler = AudioInput::BufferHandler;
+
+  static std::shared_ptr<MicCapture> make(AudioInput& input, LineWriter& lines,
+                                          bool voiceProcessing, bool preferBuiltIn);
+  ~MicCapture();
+  MicCapture(const MicCapture&) = delete;
+  MicCapture& operator=(const MicCapture&) = delete;
+
+  // Starts capturing into the callback. Does nothing once running or stopped. Throws
+  // ListenFailure for a source without a format and the server's error when the stream doesn't
+  // start; the callback stays stored, so a later start tries again.
+  void start(BufferHandler onBuffer);
+  // Stops for good; idempotent; never throws.
+  void stop();
+  // Stops and starts the stream again, only while running and not stopped. Throws as start().
+  void startAgain();
+
+  // The format of the stream in use (before a start, the default source's), such as
+  // "48000 Hz, 2 ch, float32le".
+  std::string format();
+  // Whether the headset's microphone is in use though the built-in one was preferred.
+  bool onHeadset();
+  AudioMeter& meter() { return meter_; }
+
+ private:
+  MicCapture(AudioInput& input, LineWriter& lines, bool voiceProcessing, bool preferBuiltIn);
+
+  // On the queue: chooses the source, checks its format and opens the stream.
+  void installTapAndStart(const BufferHandler& onBuffer);
+  void restartAfterChange();
+
+  AudioInput& input_;
+  LineWriter& lines_;
+  const bool voiceProcessing_;
+  const bool preferBuiltIn_;
+  std::mutex mutex_;
+  bool usingHeadset_ = false;
+  std::string formatText_;
+  bool running_ = false;
+  bool stopped_ = false;
+  BufferHandler onBuffer_;
+  std::unique_ptr<CaptureStream> stream_;
+  int watchToken_ = 0;
+  AudioMeter meter_;
+  SerialQueue queue_;
+};

@@ -1,0 +1,19 @@
+#include "listening/engine/SharedPool.h"
+
+#include <asio/post.hpp>
+#include <asio/steady_timer.hpp>
+#include <memory>
+
+asio::thread_pool& sharedPool() {
+  static auto* pool = new asio::thread_pool(4);
+  return *pool;
+}
+
+void runAfter(std::chrono::duration<double> delay, std::function<void()> work) {
+  auto timer = std::make_shared<asio::steady_timer>(
+      sharedPool().get_executor(),
+      std::chrono::duration_cast<std::chrono::steady_clock::duration>(delay));
+  timer->async_wait([timer, work = std::move(work)](const std::error_code& error) {
+    if (!error) work();
+  });
+}

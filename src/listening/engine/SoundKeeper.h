@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "listening/engine/SerialQueue.h"
+#include "platform/PcmBuffer.h"
+
+class AudioConverter;
+class AudioConverters;
+
+// The kept sound's sample rate.
+inline constexpr double KEPT_SOUND_RATE = 16000.0;
+
+// Keeps the first stretch of a dictation's microphone audio as 16 kHz mono 16-bit PCM and
+// hands it out as a base64 WAV file. Once full it ignores later audio: the beginning is kept.
+//
+// Threads: keep() on the capture thread (a copy and a hand-off); wavBase64() from any thread.
+// Everything below queue_ is touched only on queue_ ("vesk.sound"), so no mutex is needed.
+class SoundKeeper : public std::enable_shared_from_this<SoundKeeper> {
+ public:
+  SoundKeeper(AudioConverters& converters, double limitSeconds = 120.0);
+
+  // Offers one captured buffer; returns at once.
+  void keep(const PcmBuffer& buffer);
+
+  // The kept sound as a base64 WAV file, or none when nothing was kept. Waits for every buffer
+  // offered before the call.
+  std::optional<std::string> wavBase64();
+
+  // A complete WAV file (44-byte header) around 16 kHz mono 16-bit samples.
+  static std::string wavFile(const std::string& samples);
+
+  static PcmFormat keptFormat();
+
+ private:
+  void convert(PcmBuffer buffer);
+
+  AudioConverters& converters_;
+  SerialQueue queue_;
+  const std::size_t limitBytes_;
+  std::string samples_;
+  std::unique_ptr<AudioConverter> converter_;
+  std::optional<PcmFormat> converterFormat_;
+};

@@ -1,0 +1,41 @@
+#include "listening/output/LineWriter.h"
+
+#include "main/Console.h"
+#include "main/ProcessConsole.h"
+#include "main/Reply.h"
+
+std::string eventLine(std::string_view kind, const nlohmann::json& fields) {
+  std::string line = "{\"kind\":\"";
+  line += kind;
+  line += '"';
+  if (fields.is_object() && !fields.empty()) {
+    try {
+      std::string text = jsonText(fields);
+      line += ',';
+      line.append(text, 1, std::string::npos);
+      return line;
+    } catch (const nlohmann::json::exception&) {
+      // Unwritable fields: the line still goes out, with its kind alone.
+    }
+  }
+  line += '}';
+  return line;
+}
+
+LineWriter::LineWriter(Console& console) : console_(console), queue_("vesk.lines") {}
+
+LineWriter& LineWriter::shared() {
+  // Never destroyed: threads may still write lines while the process ends.
+  static LineWriter* writer = new LineWriter(ProcessConsole::shared());
+  return *writer;
+}
+
+void LineWriter::write(std::string_view kind, const nlohmann::json& fields) {
+  std::string line = eventLine(kind, fields);
+  line += '\n';
+  queue_.sync([&] { console_.out(line); });
+}
+
+void emitLine(std::string_view kind, const nlohmann::json& fields) {
+  LineWriter::shared().write(kind, fields);
+}

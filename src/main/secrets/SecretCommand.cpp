@@ -1,0 +1,93 @@
+#include "main/secrets/SecretCommand.h"
+
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+
+#include "main/Console.h"
+#include "main/Context.h"
+#include "main/ExitStatus.h"
+#include "main/Reply.h"
+#include "main/Timings.h"
+#include "platform/Platform.h"
+#include "platform/SecretStore.h"
+
+namespace {
+
+constexpr std::string_view SECRET_SERVICE = "com.quorvel.vesk";
+
+SecretKey secretQuery(const std::string& name) { return {std::string(SECRET_SERVICE), name}; }
+
+std::string secretLabel(const std::string& name) { return "Vesk (" + name + ")"; }
+
+std::string withCode(std::string_view message, int code) {
+  return std::string(message) + " (" + std::to_string(code) + ")";
+}
+
+[[noreturn]] void finish(Console& console, int status) {
+  console.end(status);
+  std::abort();  // end() never returns
+}
+
+// The first line of the input without its line ending (a line feed, or a carriage return and
+// a line feed); nothing when the input ends before a line or the line is empty.
+std::optional<std::string> firstLine(std::istream& input) {
+  std::string line;
+  if (!std::getline(input, line)) return std::nullopt;
+  bool ended = !input.eof();
+  if (ended && !line.empty() && line.back() == '\r') line.pop_back();
+  if (line.empty()) return std::nullopt;
+  return line;
+}
+
+[[noreturn]] void get(Context& context, SecretStore& store, const std::string& name) {
+  std::optional<std::string> value;
+  try {
+    value = store.read(secretQuery(name), context.timings.secretCallLimit);
+  } catch (const SecretStoreError& error) {
+    fail(context.console, withCode("Keychain read failed", error.code), EXIT_FAILED);
+  }
+  if (!value) finish(context.console, EXIT_NOT_FOUND);
+  context.console.out(*value);
+  finish(context.console, EXIT_OK);
+}
+
+[[noreturn]] void set(Context& context, SecretStore& store, const std::string& name,
+                      std::istream& input) {
+  auto value = firstLine(input);
+  if (!value) fail(context.console, "secret set: no value on stdin", EXIT_USAGE);
+  auto limit = context.timings.secretCallLimit;
+  try {
+    // Replacing keeps an existing item's label; only a new item gets ours.
+    if (!store.replace(secretQuery(name), *value, limit)) {
+      store.add(secretQuery(name), *value, secretLabel(name), limit);
+    }
+  } catch (const SecretStoreError& error) {
+    fail(context.console, withCode("Keychain write failed", error.code), EXIT_FAILED);
+  }
+  finish(context.console, EXIT_OK);
+}
+
+[[noreturn]] void clear(Context& context, SecretStore& store, const std::string& name) {
+  try {
+    store.remove(secretQuery(name), context.timings.secretCallLimit);
+  } catch (const SecretStoreError& error) {
+    fail(context.console, withCode("Keychain delete failed", error.code), EXIT_FAILED);
+  }
+  finish(context.console, EXIT_OK);
+}
+
+}  // namespace
+
+void runSecret(Context& context, const std::string& action, const std::string& name,
+               std::istream& input) {
+  SecretStore& store = *context.platform.secretStore;
+  if (action == "get") get(context, store, name);
+  if (action == "set") set(context, store, name, input);
+  if (action == "clear") clear(context, store, name);
+  usageError(context.console);
+}
+
+void runSecret(Context& context, const std::string& action, const std::string& name) {
+  runSecret(context, action, name, std::cin);
+}

@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include "fakes/FakeAudioConverters.h"
+#include "main/Base64.h"
+#include "listening/engine/LiveTranscriber.h"
+#include "listening/engine/RealSound.h"
+#include "listening/engine/SoundKeeper.h"
+#include "support/Pcm.h"
+#include "support/Wav.h"
+
+TEST(Base64, FillsTheLastGroup) {
+  EXPECT_EQ(base64(""), "");
+  EXPECT_EQ(base64("f"), "Zg==");
+  EXPECT_EQ(base64("fo"), "Zm8=");
+  EXPECT_EQ(base64("foo"), "Zm9v");
+  EXPECT_EQ(base64(std::string("\xff\xfe\x00", 3)), "//4A");
+}
+
+TEST(SoundKeeper, NothingKeptGivesNoWav) {
+  FakeAudioConverters converters;
+  auto keeper = std::make_shared<SoundKeeper>(converters);
+  keeper->keep(floats(48000, 1, {}));
+  EXPECT_FALSE(keeper->wavBase64());
+}
+
+TEST(SoundKeeper, TheWavHeaderDescribes16kMono16Bit) {
+  const std::string file = SoundKeeper::wavFile(std::string(10, '\1'));
+  ASSERT_EQ(file.size(), 54u);
+  EXPECT_EQ(file.substr(0, 4), "RIFF");
+  EXPECT_EQ(littleAt(file, 4, 4), 46u);
+  EXPECT_EQ(file.substr(8, 8), "WAVEfmt ");
+  EXPECT_EQ(littleAt(file, 16, 4), 16u);
+  EXPECT_EQ(littleAt(file, 20, 2), 1u);
+  EXPECT_EQ(littleAt(file, 22, 2), 1u);
+  EXPECT_EQ(littleAt(file, 24, 4), 16000u);
+  EXPECT_EQ(littleAt(file, 28, 4), 32000u);
+  EXPECT_EQ(littleAt(file, 32, 2), 2u);
+  EXPECT_EQ(littleAt(file, 34, 2), 16u);
+  EXPECT_EQ(file.substr(36, 4), "data");
+  EXPECT_EQ(littleAt(file, 40, 4), 10u);
+}
+
+TEST(SoundKeeper, KeepsTheBeginningUpToItsLimit) {
+  FakeAudioConverters converters;
+  auto keeper = std::make_shared<SoundKeeper>(converters, 1.0);
+  // Three seconds at 16 kHz in 0.1 s buffers, each buffer holding its own number.
+  for (std::int16_t i = 1; i <= 30; ++i) keeper->keep(spoken(i));
+  auto wav = keeper->wavBase64();
+  ASSERT_TRUE(wav);
+  const std::string file = fromBase64(*wav);
+  ASSERT_EQ(file.size(), 44u + 32000u);
+  EXPECT_EQ(littleAt(file, 40, 4), 32000u);
+  EXPECT_EQ(littleAt(file, 44, 2), 1u);
+  EXPECT_EQ(littleAt(file, file.size() - 2, 2), 10u);
+  EXPECT_EQ(converters.made, 1);
+}
+
+TEST(SoundKeeper, AFormatChangeBuildsANewConverter) {
+  FakeAudioConverters converters;
+  auto keeper = std::make_shared<SoundKeeper>(converters);
+  keeper->keep(floats(48000, 1, std::vector<float>(480, 0.5f)));
+  keeper->keep(floats(48000, 1, std::vector<float>(480, 0.5f)));
+  keeper->keep(floats(44100, 1, std::vector<float>(441, 0.5f)));
+  auto wav = keeper->wavBase64();
+  ASSERT_TRUE(wav);
+  EXPECT_EQ(fromBase64(*wav).size(), 44u + 3 * 160 * 2);
+  EXPECT_EQ(converters.made, 2);
+}
+
+TEST(SoundKeeper, WavBase64CanBeAskedAgain) {
+  FakeAudioConverters converters;
+  auto keeper = std::make_shared<SoundKeeper>(converters);
+  keeper->keep(spoken(3));
+  auto first = keeper->wavBase64();
+  keeper->keep(spoken(4));
+  auto second = keeper->wavBase64();
+  ASSERT_TRUE(first && second);
+  const std::string before = fromBase64(*first), after = fromBase64(*second);
+  EXPECT_EQ(after.size(), before.size() + 3200);
+  EXPECT_EQ(after.substr(44, before.size() - 44), before.substr(44));
+}
+
+TEST(RealSound, SilenceIsNotSoundButQuietSpeechIs) {
+  EXPECT_FALSE(isRealSound(floats(48000, 1, {})));
+  EXPECT_FALSE(isRealSound(floats(48000, 1, std::vector<float>(512, 0.0f))));
+  EXPECT_TRUE(isRealSound(floats(48000, 1, std::vector<float>(512, 0.006f))));
+  EXPECT_FALSE(isRealSound(floats(48000, 1, std::vector<float>(512, 0.004f))));
+  EXPECT_TRUE(isRealSound(shorts(16000, 1, {0, 0, 0})));
+}
+
+TEST(RealSound, OnlyChannelZeroOfInterleavedAudioCounts) {
+  std::vector<float> samples;
+  for (int i = 0; i < 256; ++i) samples.insert(samples.end(), {0.0f, 0.5f});
+  EXPECT_FALSE(isRealSound(floats(48000, 2, samples)));
+}
+
+TEST(PcmCopies, ACopyIsIndependentOfItsSource) {
+  auto source = floats(48000, 2, {0.1f, 0.2f, 0.3f, 0.4f});
+  auto copy = LiveTranscriber::copy(source);
+  ASSERT_TRUE(copy);
+  source.samples<float>(0)[0] = 0.9f;
+  EXPECT_EQ(copy->format(), source.format());
+  EXPECT_EQ(copy->frameLength(), 2u);
+  EXPECT_EQ(copy->samples<float>(0)[0], 0.1f);
+  EXPECT_EQ(copy->samples<float>(0)[3], 0.4f);
+
+  std::byte* nothing = nullptr;
+  auto hollow = PcmBuffer::view(source.format(), 2, std::span<std::byte* const>(&nothing, 1));
+  EXPECT_FALSE(LiveTranscriber::copy(hollow));
+}
+
+TEST(PcmCopies, ChannelZeroReadsInterleavedSamplesAsFloat) {
+  auto mono = LiveTranscriber::channel0(shorts(16000, 3, {16384, 1, 2, -32768, 3, 4}));
+  ASSERT_TRUE(mono);
+  EXPECT_EQ(mono->format(), (PcmFormat{16000, 1, SampleFormat::Float32, false}));
+  ASSERT_EQ(mono->frameLength(), 2u);
+  EXPECT_EQ(mono->samples<float>(0)[0], 0.5f);
+  EXPECT_EQ(mono->samples<float>(0)[1], -1.0f);
+  EXPECT_FALSE(LiveTranscriber::channel0(pcmOf<double>(16000, 1, SampleFormat::Float64, {0.5})));
+}
+
+TEST(PcmCopies, OutputRoomFollowsTheRateChange) {
+  EXPECT_EQ(LiveTranscriber::outputCapacity(48000, 16000, 4800), 1664u);
+  EXPECT_EQ(LiveTranscriber::outputCapacity(44100, 16000, 4096), 1551u);
+}
