@@ -4,6 +4,7 @@
 
 #include "main/Context.h"
 #include "main/Dispatch.h"
+#include "main/ExitStatus.h"
 #include "main/ProcessConsole.h"
 #include "main/Timings.h"
 #include "platform/Platform.h"
@@ -14,7 +15,12 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   std::vector<std::string> args(argv + 1, argv + argc);
   static const Timings timings;
-  static Platform platform = makeLinuxPlatform();
-  Context context{platform, ProcessConsole::shared(), timings};
+  Console& console = ProcessConsole::shared();
+  // A backend module that cannot be loaded ends the command that needed it.
+  static Platform platform = makeLinuxPlatform([&console](const std::string& message) {
+    console.err(message);
+    console.end(EXIT_FAILED);
+  });
+  Context context{platform, console, timings};
   dispatch(context, args);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <memory>
+#include "platform/OnDemand.h"
 
 #include "platform/Accessibility.h"
 #include "platform/AppBus.h"
@@ -12,7 +12,6 @@
 #include "platform/SecretStore.h"
 #include "platform/EventStore.h"
 #include "platform/BackupExclusion.h"
-#include "platform/Desktop.h"
 #include "platform/MachineId.h"
 #include "platform/MediaPlayers.h"
 #include "platform/Processes.h"
@@ -23,25 +22,25 @@
 #include "platform/WindowList.h"
 
 // Every operating-system service the program uses, one interface each.
-// main() fills it with the real backends; tests fill it with fakes.
-// Backends connect lazily, so building one costs nothing until a command uses it.
+// main() gives each service a maker that loads its backend module the first time a command uses
+// it, so a command pays only for the libraries it needs; tests fill it with fakes.
 struct Platform {
-  std::unique_ptr<SoundServer> soundServer;
-  std::unique_ptr<Accessibility> accessibility;
-  std::unique_ptr<SyntheticInput> syntheticInput;
-  std::unique_ptr<Desktop> desktop;
-  std::unique_ptr<SystemSounds> systemSounds;
-  std::unique_ptr<SecretStore> secretStore;
-  std::unique_ptr<AppCatalog> appCatalog;
-  std::unique_ptr<WindowList> windowList;
-  std::unique_ptr<IconRenderer> iconRenderer;
-  std::unique_ptr<AppBus> appBus;
-  std::unique_ptr<EventStore> eventStore;
-  std::unique_ptr<MediaPlayers> mediaPlayers;
-  std::unique_ptr<Processes> processes;
-  std::unique_ptr<MachineId> machineId;
-  std::unique_ptr<BackupExclusion> backupExclusion;
-  std::unique_ptr<AudioInput> audioInput;
-  std::unique_ptr<SpeechEngine> speechEngine;
-  std::unique_ptr<AudioConverters> audioConverters;
+  OnDemand<SoundServer> soundServer;
+  OnDemand<Accessibility> accessibility;
+  OnDemand<SyntheticInput> syntheticInput;
+  OnDemand<Desktop> desktop;
+  OnDemand<SystemSounds> systemSounds;
+  OnDemand<SecretStore> secretStore;
+  OnDemand<AppCatalog> appCatalog;
+  OnDemand<WindowList> windowList;
+  OnDemand<IconRenderer> iconRenderer;
+  OnDemand<AppBus> appBus;
+  OnDemand<EventStore> eventStore;
+  OnDemand<MediaPlayers> mediaPlayers;
+  OnDemand<Processes> processes;
+  OnDemand<MachineId> machineId;
+  OnDemand<BackupExclusion> backupExclusion;
+  OnDemand<AudioInput> audioInput;
+  OnDemand<SpeechEngine> speechEngine;
+  OnDemand<AudioConverters> audioConverters;
 };

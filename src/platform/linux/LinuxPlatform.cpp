@@ -1,44 +1,95 @@
 #include "platform/linux/LinuxPlatform.h"
 
-#include "platform/linux/canberra/SoundThemeSounds.h"
-#include "platform/linux/gdkpixbuf/PixbufIconRenderer.h"
-#include "platform/linux/gio/GioAppBus.h"
-#include "platform/linux/gio/GioAppCatalog.h"
-#include "platform/linux/ecal/EdsEventStore.h"
-#include "platform/linux/gio/GioAccessibility.h"
-#include "platform/linux/gio/GioDesktop.h"
-#include "platform/linux/libsecret/LibsecretStore.h"
-#include "platform/linux/gio/MprisMediaPlayers.h"
-#include "platform/linux/procfs/ProcfsProcesses.h"
-#include "platform/linux/pulse/PulseSoundServer.h"
-#include "platform/linux/systemd/SystemdMachineId.h"
-#include "platform/linux/pocketsphinx/PocketSphinxEngine.h"
-#include "platform/linux/pulse/PulseAudioInput.h"
-#include "platform/linux/pulse/PulseSoundServer.h"
-#include "platform/linux/soxr/SoxrConverters.h"
-#include "platform/linux/x11/X11SyntheticInput.h"
-#include "platform/linux/x11/X11WindowList.h"
-#include "platform/linux/xattr/XattrBackupExclusion.h"
+#include <unistd.h>
 
-Platform makeLinuxPlatform() {
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/linux/BackendModule.h"
+
+#ifndef VESK_MODULE_DIR
+#define VESK_MODULE_DIR "/usr/local/lib/vesk-native"
+#endif
+
+namespace {
+
+// Each backend module and the Debian package that provides the library it wraps.
+struct ModuleSource {
+  const char* name;
+  const char* package;
+};
+constexpr ModuleSource MODULES[] = {
+    {"pulse", "libpulse0"},
+    {"pocketsphinx", "libpocketsphinx3"},
+    {"soxr", "libsoxr0"},
+    {"gio", "libglib2.0-0"},
+    {"ecal", "libecal-2.0-2"},
+    {"gdkpixbuf", "libgdk-pixbuf-2.0-0"},
+    {"libsecret", "libsecret-1-0"},
+    {"canberra", "libcanberra0"},
+    {"systemd", "libsystemd0"},
+    {"x11", "libxtst6"},
+    {"procfs", "libc6"},
+    {"xattr", "libc6"},
+};
+
+std::filesystem::path binaryFolder() {
+  std::error_code error;
+  auto binary = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::filesystem::path() : binary.parent_path();
+}
+
+std::vector<std::filesystem::path> moduleFolders() {
+  std::vector<std::filesystem::path> folders;
+  if (auto beside = binaryFolder(); !beside.empty()) {
+    folders.push_back(beside);
+    folders.push_back((beside / ".." / "lib" / "vesk-native").lexically_normal());
+  }
+  folders.emplace_back(VESK_MODULE_DIR);
+  return folders;
+}
+
+using Modules = std::map<std::string, std::unique_ptr<BackendModule>>;
+
+// Gives `slot` a maker that calls the module's entry point veskMake<Interface>.
+template <class T>
+void attach(OnDemand<T>& slot, const std::shared_ptr<Modules>& modules, const char* module,
+            const char* entry) {
+  slot.makeWith([modules, module, entry] {
+    auto make = reinterpret_cast<T* (*)()>(modules->at(module)->entry(entry));
+    return std::unique_ptr<T>(make());
+  });
+}
+
+}  // namespace
+
+Platform makeLinuxPlatform(std::function<void(const std::string& message)> unavailable) {
+  auto modules = std::make_shared<Modules>();
+  auto folders = moduleFolders();
+  for (const auto& source : MODULES) {
+    (*modules)[source.name] =
+        std::make_unique<BackendModule>(source.name, source.package, folders, unavailable);
+  }
   Platform platform;
-  platform.soundServer = std::make_unique<PulseSoundServer>();
-  platform.accessibility = std::make_unique<GioAccessibility>();
-  platform.syntheticInput = std::make_unique<X11SyntheticInput>();
-  platform.desktop = std::make_unique<GioDesktop>();
-  platform.systemSounds = std::make_unique<SoundThemeSounds>();
-  platform.secretStore = std::make_unique<LibsecretStore>();
-  platform.appCatalog = std::make_unique<GioAppCatalog>();
-  platform.windowList = std::make_unique<X11WindowList>();
-  platform.iconRenderer = std::make_unique<PixbufIconRenderer>();
-  platform.appBus = std::make_unique<GioAppBus>();
-  platform.eventStore = std::make_unique<EdsEventStore>();
-  platform.mediaPlayers = std::make_unique<MprisMediaPlayers>();
-  platform.processes = std::make_unique<ProcfsProcesses>();
-  platform.machineId = std::make_unique<SystemdMachineId>();
-  platform.backupExclusion = std::make_unique<XattrBackupExclusion>();
-  platform.audioInput = std::make_unique<PulseAudioInput>();
-  platform.speechEngine = std::make_unique<PocketSphinxEngine>();
-  platform.audioConverters = std::make_unique<SoxrConverters>();
+  attach(platform.soundServer, modules, "pulse", "veskMakeSoundServer");
+  attach(platform.audioInput, modules, "pulse", "veskMakeAudioInput");
+  attach(platform.speechEngine, modules, "pocketsphinx", "veskMakeSpeechEngine");
+  attach(platform.audioConverters, modules, "soxr", "veskMakeAudioConverters");
+  attach(platform.accessibility, modules, "gio", "veskMakeAccessibility");
+  attach(platform.desktop, modules, "gio", "veskMakeDesktop");
+  attach(platform.appCatalog, modules, "gio", "veskMakeAppCatalog");
+  attach(platform.appBus, modules, "gio", "veskMakeAppBus");
+  attach(platform.mediaPlayers, modules, "gio", "veskMakeMediaPlayers");
+  attach(platform.eventStore, modules, "ecal", "veskMakeEventStore");
+  attach(platform.iconRenderer, modules, "gdkpixbuf", "veskMakeIconRenderer");
+  attach(platform.secretStore, modules, "libsecret", "veskMakeSecretStore");
+  attach(platform.systemSounds, modules, "canberra", "veskMakeSystemSounds");
+  attach(platform.machineId, modules, "systemd", "veskMakeMachineId");
+  attach(platform.syntheticInput, modules, "x11", "veskMakeSyntheticInput");
+  attach(platform.windowList, modules, "x11", "veskMakeWindowList");
+  attach(platform.processes, modules, "procfs", "veskMakeProcesses");
+  attach(platform.backupExclusion, modules, "xattr", "veskMakeBackupExclusion");
   return platform;
 }

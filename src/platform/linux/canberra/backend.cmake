@@ -1,2 +1,1 @@
-pkg_check_modules(LIBCANBERRA REQUIRED IMPORTED_TARGET libcanberra)
-target_link_libraries(vesk_linux PUBLIC PkgConfig::LIBCANBERRA)
+vesk_backend(canberra PKG libcanberra)

@@ -1,2 +1,1 @@
-pkg_check_modules(LIBPULSE REQUIRED IMPORTED_TARGET libpulse)
-target_link_libraries(vesk_linux PUBLIC PkgConfig::LIBPULSE)
+vesk_backend(pulse PKG libpulse)

@@ -1,2 +1,1 @@
-pkg_check_modules(LIBSYSTEMD REQUIRED IMPORTED_TARGET libsystemd)
-target_link_libraries(vesk_linux PUBLIC PkgConfig::LIBSYSTEMD)
+vesk_backend(systemd PKG libsystemd)

@@ -1,0 +1,54 @@
+#include "platform/linux/BackendModule.h"
+
+#include <dlfcn.h>
+
+#include <stdexcept>
+#include <system_error>
+
+BackendModule::BackendModule(std::string name, std::string package,
+                             std::vector<std::filesystem::path> folders, Unavailable unavailable)
+    : name_(std::move(name)),
+      package_(std::move(package)),
+      folders_(std::move(folders)),
+      unavailable_(std::move(unavailable)) {}
+
+void* BackendModule::entry(const char* symbol) {
+  void* handle = load();
+  ::dlerror();
+  void* address = ::dlsym(handle, symbol);
+  if (!address) {
+    const char* why = ::dlerror();
+    refuse(std::string("it has no entry point ") + symbol + (why ? std::string(": ") + why : ""));
+  }
+  return address;
+}
+
+void* BackendModule::load() {
+  std::lock_guard lock(mutex_);
+  if (handle_) return handle_;
+  std::string tried;
+  for (const auto& folder : folders_) {
+    std::filesystem::path file = folder / fileName();
+    std::error_code error;
+    if (!std::filesystem::exists(file, error)) {
+      tried += (tried.empty() ? "" : ", ") + folder.string();
+      continue;
+    }
+    // RTLD_NOW: a library that is missing or too old shows here, not in the middle of the work.
+    handle_ = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle_) {
+      const char* why = ::dlerror();
+      refuse(why ? why : "the loader gave no reason");
+    }
+    return handle_;
+  }
+  refuse("it is in none of " + tried);
+}
+
+void BackendModule::refuse(const std::string& reason) {
+  std::string message = "Could not load the module " + fileName() + " (" + reason +
+                        "). It needs the Debian package " + package_ + ".";
+  unavailable_(message);
+  // unavailable_ ends the process; should it come back, the caller must not go on.
+  throw std::runtime_error(message);
+}

@@ -1,0 +1,2 @@
+# /proc only: no library beyond the C library.
+vesk_backend(procfs)

@@ -1,0 +1,2 @@
+# Extended attributes through the C library.
+vesk_backend(xattr)
