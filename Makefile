@@ -1,8 +1,9 @@
 # Quick start on a fresh machine: `make demo`, then `make check`.
 JOBS ?= 2
+PREFIX ?= /usr/local
 SERVICES := tests/services/with-services.sh
 
-.PHONY: all deps build build-check check demo bench clean
+.PHONY: all deps build build-check check demo bench install clean
 
 all: build
 
@@ -30,5 +31,13 @@ bench: deps
 	@MAKEFLAGS= cmake --build build-bench -j$(JOBS) -- --no-print-directory
 	@$(SERVICES) scripts/bench build-bench
 
+# Installs the binary in $(PREFIX)/bin and its backend modules in $(PREFIX)/lib/vesk-native (under
+# $(DESTDIR) when set); the installed binary finds its modules there.
+install: deps
+	@cmake -S . -B build-install -DCMAKE_BUILD_TYPE=Release -DVESK_TESTS=OFF \
+	  -DCMAKE_INSTALL_PREFIX=$(PREFIX) >/dev/null
+	@MAKEFLAGS= cmake --build build-install -j$(JOBS) --target vesk-native -- --no-print-directory
+	@DESTDIR=$(DESTDIR) cmake --install build-install
+
 clean:
-	rm -rf build build-check build-bench
+	rm -rf build build-check build-bench build-install

@@ -34,8 +34,9 @@ void* BackendModule::load() {
       tried += (tried.empty() ? "" : ", ") + folder.string();
       continue;
     }
-    // RTLD_NOW: a library that is missing or too old shows here, not in the middle of the work.
-    handle_ = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // A missing library shows here already; binding each function only when it is first called
+    // spares a command the relocation of every symbol of the library's own dependencies.
+    handle_ = ::dlopen(file.c_str(), RTLD_LAZY | RTLD_LOCAL);
     if (!handle_) {
       const char* why = ::dlerror();
       refuse(why ? why : "the loader gave no reason");

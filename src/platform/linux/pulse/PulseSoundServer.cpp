@@ -99,21 +99,18 @@ std::vector<SoundServer::RecordStream> PulseSoundServer::recordStreams() {
   PulseConnection connection("vesk-native");
   if (connection.connect() != PulseConnection::Outcome::Connected) return {};
 
-  std::set<uint32_t> monitors;
+  // Both lists are asked for at once, so the answer costs one round trip to the server; the
+  // monitors are only needed once both lists are in.
+  struct Listing {
+    std::set<uint32_t> monitors;
+    std::vector<RecordStream> streams;
+    std::vector<uint32_t> sources;  // the source of each stream, in the order of streams
+  } listing;
   auto onSource = [](pa_context*, const pa_source_info* info, int eol, void* data) {
     if (eol == 0 && info && info->monitor_of_sink != PA_INVALID_INDEX) {
-      static_cast<std::set<uint32_t>*>(data)->insert(info->index);
+      static_cast<Listing*>(data)->monitors.insert(info->index);
     }
   };
-  if (!connection.finish(
-          pa_context_get_source_info_list(connection.context(), onSource, &monitors))) {
-    return {};
-  }
-
-  struct Listing {
-    const std::set<uint32_t>& monitors;
-    std::vector<RecordStream> streams;
-  } listing{monitors, {}};
   auto onStream = [](pa_context*, const pa_source_output_info* info, int eol, void* data) {
     if (eol != 0 || !info) return;
     auto& listing = *static_cast<Listing*>(data);
@@ -125,13 +122,17 @@ std::vector<SoundServer::RecordStream> PulseSoundServer::recordStreams() {
       stream.processId = std::atoi(pid);
     }
     stream.corked = info->corked != 0;
-    stream.fromMonitor = listing.monitors.count(info->source) > 0;
     stream.fromClient = info->client != PA_INVALID_INDEX;
     listing.streams.push_back(std::move(stream));
+    listing.sources.push_back(info->source);
   };
-  if (!connection.finish(
-          pa_context_get_source_output_info_list(connection.context(), onStream, &listing))) {
-    return {};
+  pa_operation* sources = pa_context_get_source_info_list(connection.context(), onSource, &listing);
+  pa_operation* outputs =
+      pa_context_get_source_output_info_list(connection.context(), onStream, &listing);
+  bool listed = connection.finish(sources);
+  if (!connection.finish(outputs) || !listed) return {};
+  for (size_t i = 0; i < listing.streams.size(); ++i) {
+    listing.streams[i].fromMonitor = listing.monitors.count(listing.sources[i]) > 0;
   }
   return std::move(listing.streams);
 }
@@ -140,13 +141,7 @@ std::optional<SoundServer::Output> PulseSoundServer::defaultOutput() {
   PulseConnection connection("vesk-native");
   if (connection.connect() != PulseConnection::Outcome::Connected) return std::nullopt;
 
-  std::string sink;
-  auto onServer = [](pa_context*, const pa_server_info* info, void* data) {
-    if (info && info->default_sink_name) *static_cast<std::string*>(data) = info->default_sink_name;
-  };
-  connection.finish(pa_context_get_server_info(connection.context(), onServer, &sink));
-  if (sink.empty()) return std::nullopt;
-
+  // The server resolves its default sink itself: one question instead of two.
   std::optional<Output> output;
   auto onSink = [](pa_context*, const pa_sink_info* info, int eol, void* data) {
     if (eol != 0 || !info) return;
@@ -158,6 +153,6 @@ std::optional<SoundServer::Output> PulseSoundServer::defaultOutput() {
     *static_cast<std::optional<Output>*>(data) = std::move(found);
   };
   connection.finish(
-      pa_context_get_sink_info_by_name(connection.context(), sink.c_str(), onSink, &output));
+      pa_context_get_sink_info_by_name(connection.context(), "@DEFAULT_SINK@", onSink, &output));
   return output;
 }
