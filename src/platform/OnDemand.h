@@ -38,6 +38,12 @@ class OnDemand {
     service_.reset(service);
   }
 
+  template <class U>
+  OnDemand& operator=(std::unique_ptr<U> service) {
+    reset(service.release());
+    return *this;
+  }
+
   T& operator*() { return get(); }
   T* operator->() { return &get(); }
 
