@@ -12,8 +12,7 @@
 // Threads: the command's thread only.
 class IconTheme {
  public:
-  // Reads the theme name and folders from the environment (XDG_DATA_HOME, XDG_DATA_DIRS,
-  // XDG_CONFIG_HOME, HOME).
+  // Reads the theme name and folders from the user's XDG folders (XdgFolders).
   IconTheme();
 
   // The best file for the first of the names that any theme has, at the wanted pixel size.
