@@ -33,26 +33,26 @@ bool endsWith(const std::string& text, std::string_view suffix) {
          text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-// Decodes one UTF-8 sequence at text[i]; returns false for malformed input.
-bool nextCodePoint(const std::string& text, size_t& i, char32_t& point) {
-  auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-  unsigned char lead = byte(i);
+// Decodes one UTF-8 sequence at text[at]; returns false for malformed input.
+bool nextCodePoint(const std::string& text, size_t& at, char32_t& point) {
+  auto byte = [&](size_t index) { return static_cast<unsigned char>(text[index]); };
+  unsigned char lead = byte(at);
   size_t length = lead < 0x80           ? 1
                   : (lead >> 5) == 0x6  ? 2
                   : (lead >> 4) == 0xE  ? 3
                   : (lead >> 3) == 0x1E ? 4
                                         : 0;
-  if (length == 0 || i + length > text.size()) return false;
+  if (length == 0 || at + length > text.size()) return false;
   point = length == 1 ? lead : lead & (0x7F >> length);
-  for (size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return false;
-    point = (point << 6) | (byte(i + k) & 0x3F);
+  for (size_t offset = 1; offset < length; ++offset) {
+    if ((byte(at + offset) & 0xC0) != 0x80) return false;
+    point = (point << 6) | (byte(at + offset) & 0x3F);
   }
   static constexpr char32_t SMALLEST[] = {0, 0, 0x80, 0x800, 0x10000};
   if (point < SMALLEST[length] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
     return false;
   }
-  i += length;
+  at += length;
   return true;
 }
 
@@ -60,9 +60,9 @@ bool nextCodePoint(const std::string& text, size_t& i, char32_t& point) {
 bool allLetters(const std::string& text) {
   // The C.UTF-8 locale classifies all of Unicode, whatever the user's locale.
   static locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-  for (size_t i = 0; i < text.size();) {
+  for (size_t at = 0; at < text.size();) {
     char32_t point = 0;
-    if (!nextCodePoint(text, i, point)) return false;
+    if (!nextCodePoint(text, at, point)) return false;
     bool letter = unicode ? iswalpha_l(static_cast<wint_t>(point), unicode) != 0
                           : (point < 0x80 && std::isalpha(static_cast<int>(point)));
     if (!letter) return false;

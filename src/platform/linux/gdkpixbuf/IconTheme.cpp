@@ -88,9 +88,9 @@ int IconTheme::Folder::distance(int wanted) const {
 
 IconTheme::IconTheme() {
   const XdgFolders xdg;
-  bases_.push_back(xdg.home() / ".icons");
-  for (const auto& folder : xdg.dataFolders()) bases_.push_back(folder / "icons");
-  bases_.emplace_back("/usr/share/pixmaps");
+  iconFolders_.push_back(xdg.home() / ".icons");
+  for (const auto& folder : xdg.dataFolders()) iconFolders_.push_back(folder / "icons");
+  iconFolders_.emplace_back("/usr/share/pixmaps");
 
   // The chosen theme and everything it inherits, depth first, each once; hicolor last.
   std::vector<std::string> pending{chosenTheme(xdg)};
@@ -103,17 +103,17 @@ IconTheme::IconTheme() {
     }
     seen.push_back(name);
     std::vector<std::string> inherits;
-    if (auto theme = load(name, inherits)) chain_.push_back(std::move(*theme));
+    if (auto theme = load(name, inherits)) themes_.push_back(std::move(*theme));
     pending.insert(pending.begin(), inherits.begin(), inherits.end());
   }
   std::vector<std::string> ignored;
-  if (auto theme = load(FALLBACK_THEME, ignored)) chain_.push_back(std::move(*theme));
+  if (auto theme = load(FALLBACK_THEME, ignored)) themes_.push_back(std::move(*theme));
 }
 
 std::optional<IconTheme::Theme> IconTheme::load(const std::string& name,
                                                 std::vector<std::string>& inherits) const {
-  for (const auto& base : bases_) {
-    auto file = loadKeyFile(base / name / "index.theme");
+  for (const auto& iconFolder : iconFolders_) {
+    auto file = loadKeyFile(iconFolder / name / "index.theme");
     if (!file) continue;
     Theme theme{name, {}};
     inherits = splitList(keyText(file.get(), "Icon Theme", "Inherits"), ',');
@@ -158,8 +158,8 @@ std::optional<fs::path> IconTheme::inTheme(const Theme& theme, const std::string
   for (const auto& folder : theme.folders) {
     int distance = folder.distance(size);
     if (distance >= closestDistance) continue;
-    for (const auto& base : bases_) {
-      if (auto file = fileIn(base / theme.name / folder.path, name)) {
+    for (const auto& iconFolder : iconFolders_) {
+      if (auto file = fileIn(iconFolder / theme.name / folder.path, name)) {
         if (distance == 0) return file;
         closest = file;
         closestDistance = distance;
@@ -171,8 +171,8 @@ std::optional<fs::path> IconTheme::inTheme(const Theme& theme, const std::string
 }
 
 std::optional<fs::path> IconTheme::unthemed(const std::string& name) {
-  for (const auto& base : bases_) {
-    if (auto file = fileIn(base, name)) return file;
+  for (const auto& iconFolder : iconFolders_) {
+    if (auto file = fileIn(iconFolder, name)) return file;
   }
   return std::nullopt;
 }
@@ -185,7 +185,7 @@ std::optional<fs::path> IconTheme::find(const std::vector<std::string>& wanted, 
       names.push_back(name);
     }
   }
-  for (const auto& theme : chain_) {
+  for (const auto& theme : themes_) {
     for (const auto& name : names) {
       if (auto file = inTheme(theme, name, size)) return file;
     }

@@ -41,7 +41,9 @@ class IconTheme {
   std::optional<std::filesystem::path> fileIn(const std::filesystem::path& folder,
                                               const std::string& name);
 
-  std::vector<std::filesystem::path> bases_;
+  // Where themes and unthemed icons lie, in the order they are looked in.
+  std::vector<std::filesystem::path> iconFolders_;
   std::unordered_map<std::string, std::unordered_set<std::string>> listings_;
-  std::vector<Theme> chain_;
+  // The chosen theme, the themes it inherits, then hicolor.
+  std::vector<Theme> themes_;
 };

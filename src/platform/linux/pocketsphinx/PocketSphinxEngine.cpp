@@ -60,8 +60,8 @@ std::optional<std::string> PocketSphinxEngine::supportedLocale(const std::string
 std::optional<std::filesystem::path> PocketSphinxEngine::modelFolder(const std::string& locale) {
   const Model* model = modelFor(locale);
   if (!model) return std::nullopt;
-  for (const auto& dir : XdgFolders().dataDirs()) {
-    const auto folder = dir / "pocketsphinx" / "model" / model->folder;
+  for (const auto& dataFolder : XdgFolders().dataDirs()) {
+    const auto folder = dataFolder / "pocketsphinx" / "model" / model->folder;
     std::error_code error;
     if (std::filesystem::is_regular_file(folder / model->acousticModel / "mdef", error) &&
         std::filesystem::is_regular_file(folder / model->languageModel, error) &&
