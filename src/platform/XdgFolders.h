@@ -21,11 +21,12 @@ class XdgFolders {
   // The given variables; without a usable HOME, `fallbackHome`.
   XdgFolders(const Variables& variables, std::filesystem::path fallbackHome);
 
-  const std::filesystem::path& home() const { return home_; }
-  const std::filesystem::path& dataHome() const { return dataHome_; }
-  const std::filesystem::path& configHome() const { return configHome_; }
+  // Copies, so that `for (auto& folder : XdgFolders().dataDirs())` is safe.
+  std::filesystem::path home() const { return home_; }
+  std::filesystem::path dataHome() const { return dataHome_; }
+  std::filesystem::path configHome() const { return configHome_; }
   // The shared data folders, most important first.
-  const std::vector<std::filesystem::path>& dataDirs() const { return dataDirs_; }
+  std::vector<std::filesystem::path> dataDirs() const { return dataDirs_; }
 
   // Where data files are looked up, in order: the data home, then the shared data folders.
   std::vector<std::filesystem::path> dataFolders() const;

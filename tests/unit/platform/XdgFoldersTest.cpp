@@ -60,4 +60,8 @@ TEST(XdgFoldersTest, DataFoldersAndTheAppFolder) {
   XdgFolders xdg = folders({{"HOME", "/h"}, {"XDG_DATA_DIRS", "/one:/two"}});
   EXPECT_EQ(xdg.dataFolders(), (Paths{"/h/.local/share", "/one", "/two"}));
   EXPECT_EQ(xdg.appFolder(), "/h/.local/share/com.quorvel.vesk");
+  // The folders of a temporary outlive it in a loop over them.
+  Paths seen;
+  for (const auto& folder : folders({{"XDG_DATA_DIRS", "/one"}}).dataDirs()) seen.push_back(folder);
+  EXPECT_EQ(seen, Paths{"/one"});
 }

@@ -60,7 +60,8 @@ std::optional<std::string> PocketSphinxEngine::supportedLocale(const std::string
 std::optional<std::filesystem::path> PocketSphinxEngine::modelFolder(const std::string& locale) {
   const Model* model = modelFor(locale);
   if (!model) return std::nullopt;
-  for (const auto& dataFolder : XdgFolders().dataDirs()) {
+  const XdgFolders xdg;
+  for (const auto& dataFolder : xdg.dataDirs()) {
     const auto folder = dataFolder / "pocketsphinx" / "model" / model->folder;
     std::error_code error;
     if (std::filesystem::is_regular_file(folder / model->acousticModel / "mdef", error) &&
@@ -76,8 +77,8 @@ std::optional<std::string> PocketSphinxEngine::missingModel(const std::string& l
   const Model* model = modelFor(locale);
   if (!model) return "no speech model is known for " + locale;
   if (modelFolder(locale)) return std::nullopt;
-  return "no " + model->locale + " model under " + dataDirsText(XdgFolders()) + "; install the package " +
-         model->package;
+  return "no " + model->locale + " model under " + dataDirsText(XdgFolders()) +
+         "; install the package " + model->package;
 }
 
 PcmFormat PocketSphinxEngine::audioFormat() {
