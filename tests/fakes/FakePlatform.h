@@ -58,8 +58,11 @@ class FakeSyntheticInput final : public SyntheticInput {
 
 class FakeDesktop final : public Desktop {
  public:
+  int urlQuestions = 0;
+
   // Anything with a scheme counts as a URL here.
   bool isUrl(const std::string& text) override {
+    ++urlQuestions;
     auto colon = text.find(':');
     return colon != std::string::npos && colon > 0;
   }
@@ -68,7 +71,11 @@ class FakeDesktop final : public Desktop {
 class FakeSystemSounds final : public SystemSounds {
  public:
   std::set<std::string> names{"bell", "Glass"};
-  bool exists(const std::string& name) override { return names.count(name) > 0; }
+  int existsQuestions = 0;
+  bool exists(const std::string& name) override {
+    ++existsQuestions;
+    return names.count(name) > 0;
+  }
 
   std::vector<std::string> played;
   std::chrono::milliseconds longestAsked{0};

@@ -2,8 +2,9 @@
 # Runs a command with the test services up, then stops them, whatever the command's outcome:
 #   tests/services/with-services.sh <command...>
 # Services, all private to this run and needing no hardware:
-#   - a session bus (dbus-run-session), on which the keyring, the accessibility bus and the
-#     calendar store start on demand;
+#   - a session bus, on which the keyring, the accessibility bus and the calendar store start on
+#     demand; what the bus and the services it starts write goes to bus.log in the services
+#     folder, so the command's own output is all that reaches the terminal;
 #   - PulseAudio with a virtual microphone: playing into sink "micfeed" is heard on the default
 #     source "virtmic"; the default output is a separate null sink "speakers";
 #   - an X server (Xvfb) with an EWMH window manager (openbox);
@@ -12,10 +13,6 @@
 # VESK_TEST_SERVICES=1 to the command. Exits with the command's status.
 set -u
 
-if [ -z "${VESK_SERVICES_BUS:-}" ]; then
-  VESK_SERVICES_BUS=1 exec dbus-run-session -- "$0" "$@"
-fi
-
 here=$(cd "$(dirname "$0")" && pwd)
 W=$(mktemp -d /tmp/vesk-services-XXXXXX)
 export VESK_SERVICES_DIR="$W"
@@ -23,10 +20,6 @@ export HOME="$W/home" XDG_RUNTIME_DIR="$W/run" XDG_CONFIG_HOME="$W/home/.config"
   XDG_DATA_HOME="$W/home/.local/share" XDG_CACHE_HOME="$W/home/.cache"
 mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-# The bus was started before these were set: services it starts on demand (the calendar store,
-# dconf) must live in the scratch HOME too, never in the real one.
-dbus-update-activation-environment HOME XDG_RUNTIME_DIR XDG_CONFIG_HOME XDG_DATA_HOME \
-  XDG_CACHE_HOME || exit 1
 
 pids=""
 started() { pids="$1 $pids"; }
@@ -47,6 +40,17 @@ wait_for() {  # wait_for <what> <command...>: up to 10 s
     sleep 0.1
   done
 }
+
+# Session bus. The services it starts on demand write where it does: to bus.log.
+dbus-daemon --session --nofork --print-address=3 3>"$W/bus.address" >"$W/bus.log" 2>&1 &
+started $!
+wait_for "the session bus" test -s "$W/bus.address" || exit 1
+DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$W/bus.address")
+export DBUS_SESSION_BUS_ADDRESS
+# Services the bus starts on demand (the calendar store, dconf) must live in the scratch HOME,
+# never in the real one, whatever the bus's own environment was.
+dbus-update-activation-environment HOME XDG_RUNTIME_DIR XDG_CONFIG_HOME XDG_DATA_HOME \
+  XDG_CACHE_HOME || exit 1
 
 # Sound server.
 export PULSE_SERVER="unix:$W/pulse.sock"

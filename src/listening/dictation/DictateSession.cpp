@@ -7,7 +7,7 @@
 #include <exception>
 #include <thread>
 
-#include "listening/output/IsoTime.h"
+#include "main/TimeText.h"
 #include "listening/output/LineWriter.h"
 #include "listening/engine/LiveTranscriber.h"
 #include "listening/engine/MicCapture.h"

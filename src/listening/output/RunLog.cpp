@@ -8,7 +8,7 @@
 #include <mutex>
 #include <system_error>
 
-#include "listening/output/IsoTime.h"
+#include "main/TimeText.h"
 #include "main/Console.h"
 #include "main/ProcessConsole.h"
 

@@ -3,7 +3,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "main/AppFolder.h"
 #include "main/Base64.h"
 #include "main/apps/Browsers.h"
 #include "main/apps/ChromeProfiles.h"
@@ -13,6 +12,7 @@
 #include "main/apps/RunningApps.h"
 #include "main/Timings.h"
 #include "platform/Platform.h"
+#include "platform/XdgFolders.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ constexpr int ICON_SIZE = 64;
 // Where installed browsers' desktop entries may lie: the system's applications, the user's,
 // and the system flatpak exports.
 std::vector<std::string> browserFolders() {
-  return {"/usr/share/applications/", (dataHome() / "applications").string() + "/",
+  return {"/usr/share/applications/", (XdgFolders().dataHome() / "applications").string() + "/",
           "/var/lib/flatpak/exports/share/applications/"};
 }
 
@@ -80,7 +80,7 @@ void runRunningApps(Context& context) {
 
 void runChromeProfiles(Context& context) {
   // An absent or unreadable file reads as no text, which holds no profiles.
-  std::ifstream file(chromeStateFile(homeFolder()), std::ios::binary);
+  std::ifstream file(chromeStateFile(XdgFolders().home()), std::ios::binary);
   std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   reply(context.console, chromeProfiles(text));
 }

@@ -9,8 +9,8 @@
 #include "main/calendar/EventJson.h"
 #include "main/calendar/EventOccurrence.h"
 #include "main/ExitStatus.h"
-#include "main/calendar/IsoDates.h"
 #include "main/Reply.h"
+#include "main/TimeText.h"
 #include "platform/EventStore.h"
 #include "platform/Platform.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "listening/output/IsoTime.h"
+#include "main/TimeText.h"
 
 namespace {
 

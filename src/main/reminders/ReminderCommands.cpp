@@ -4,12 +4,12 @@
 
 #include "main/Context.h"
 #include "main/ExitStatus.h"
-#include "main/calendar/IsoDates.h"
 #include "main/calendar/LocalCalendar.h"
 #include "main/reminders/ReminderEditor.h"
 #include "main/reminders/ReminderJson.h"
 #include "main/Reply.h"
 #include "main/reminders/VeskList.h"
+#include "main/TimeText.h"
 #include "platform/EventStore.h"
 #include "platform/Platform.h"
 

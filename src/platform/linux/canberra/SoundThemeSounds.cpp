@@ -3,31 +3,13 @@
 #include <canberra.h>
 
 #include <condition_variable>
-#include <cstdlib>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <string>
-#include <vector>
+
+#include "platform/XdgFolders.h"
 
 namespace {
-
-std::vector<std::filesystem::path> dataFolders() {
-  std::vector<std::filesystem::path> folders;
-  if (const char* home = std::getenv("XDG_DATA_HOME"); home && home[0] == '/') {
-    folders.emplace_back(home);
-  } else if (const char* user = std::getenv("HOME"); user && *user) {
-    folders.emplace_back(std::filesystem::path(user) / ".local/share");
-  }
-  const char* dirs = std::getenv("XDG_DATA_DIRS");
-  std::string list = dirs && *dirs ? dirs : "/usr/local/share:/usr/share";
-  std::stringstream parts(list);
-  for (std::string part; std::getline(parts, part, ':');) {
-    if (!part.empty() && part[0] == '/') folders.emplace_back(part);
-  }
-  return folders;
-}
-
 
 struct ContextDestroy {
   void operator()(ca_context* context) const { ca_context_destroy(context); }
@@ -62,7 +44,7 @@ void check(int code) {
 
 std::optional<std::filesystem::path> SoundThemeSounds::find(const std::string& name) {
   if (name.empty()) return std::nullopt;
-  for (const auto& folder : dataFolders()) {
+  for (const auto& folder : XdgFolders().dataFolders()) {
     for (const char* extension : {".oga", ".ogg", ".wav"}) {
       auto file = folder / "sounds/freedesktop/stereo" / (name + extension);
       std::error_code error;

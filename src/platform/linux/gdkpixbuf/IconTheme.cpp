@@ -8,6 +8,8 @@
 #include <memory>
 #include <sstream>
 
+#include "platform/XdgFolders.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -24,13 +26,6 @@ using TextPtr = std::unique_ptr<gchar, TextFree>;
 constexpr const char* EXTENSIONS[] = {".png", ".svg", ".xpm"};
 constexpr const char* DEFAULT_THEME = "Adwaita";
 constexpr const char* FALLBACK_THEME = "hicolor";
-
-std::string environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? value : "";
-}
-
-fs::path homeFolder() { return environment("HOME"); }
 
 std::vector<std::string> splitList(const std::string& text, char separator) {
   std::vector<std::string> parts;
@@ -63,11 +58,9 @@ int keyNumber(GKeyFile* file, const char* group, const char* key, int fallback) 
 }
 
 // The icon theme the user chose for GTK applications, else the desktop's default.
-std::string chosenTheme() {
-  std::string config = environment("XDG_CONFIG_HOME");
-  fs::path configFolder = config.empty() ? homeFolder() / ".config" : fs::path(config);
+std::string chosenTheme(const XdgFolders& xdg) {
   for (const char* version : {"gtk-4.0", "gtk-3.0"}) {
-    if (auto file = loadKeyFile(configFolder / version / "settings.ini")) {
+    if (auto file = loadKeyFile(xdg.configHome() / version / "settings.ini")) {
       std::string name = keyText(file.get(), "Settings", "gtk-icon-theme-name");
       if (!name.empty()) return name;
     }
@@ -94,19 +87,13 @@ int IconTheme::Folder::distance(int wanted) const {
 }
 
 IconTheme::IconTheme() {
-  bases_.push_back(homeFolder() / ".icons");
-  std::string dataHome = environment("XDG_DATA_HOME");
-  bases_.push_back((dataHome.empty() ? homeFolder() / ".local/share" : fs::path(dataHome)) /
-                   "icons");
-  std::string dataDirs = environment("XDG_DATA_DIRS");
-  for (const auto& folder : splitList(dataDirs.empty() ? "/usr/local/share:/usr/share" : dataDirs,
-                                      ':')) {
-    bases_.push_back(fs::path(folder) / "icons");
-  }
-  bases_.emplace_back("/usr/share/pixmaps");
+  const XdgFolders xdg;
+  iconFolders_.push_back(xdg.home() / ".icons");
+  for (const auto& folder : xdg.dataFolders()) iconFolders_.push_back(folder / "icons");
+  iconFolders_.emplace_back("/usr/share/pixmaps");
 
   // The chosen theme and everything it inherits, depth first, each once; hicolor last.
-  std::vector<std::string> pending{chosenTheme()};
+  std::vector<std::string> pending{chosenTheme(xdg)};
   std::vector<std::string> seen;
   while (!pending.empty()) {
     std::string name = pending.front();
@@ -116,17 +103,17 @@ IconTheme::IconTheme() {
     }
     seen.push_back(name);
     std::vector<std::string> inherits;
-    if (auto theme = load(name, inherits)) chain_.push_back(std::move(*theme));
+    if (auto theme = load(name, inherits)) themes_.push_back(std::move(*theme));
     pending.insert(pending.begin(), inherits.begin(), inherits.end());
   }
   std::vector<std::string> ignored;
-  if (auto theme = load(FALLBACK_THEME, ignored)) chain_.push_back(std::move(*theme));
+  if (auto theme = load(FALLBACK_THEME, ignored)) themes_.push_back(std::move(*theme));
 }
 
 std::optional<IconTheme::Theme> IconTheme::load(const std::string& name,
                                                 std::vector<std::string>& inherits) const {
-  for (const auto& base : bases_) {
-    auto file = loadKeyFile(base / name / "index.theme");
+  for (const auto& iconFolder : iconFolders_) {
+    auto file = loadKeyFile(iconFolder / name / "index.theme");
     if (!file) continue;
     Theme theme{name, {}};
     inherits = splitList(keyText(file.get(), "Icon Theme", "Inherits"), ',');
@@ -171,8 +158,8 @@ std::optional<fs::path> IconTheme::inTheme(const Theme& theme, const std::string
   for (const auto& folder : theme.folders) {
     int distance = folder.distance(size);
     if (distance >= closestDistance) continue;
-    for (const auto& base : bases_) {
-      if (auto file = fileIn(base / theme.name / folder.path, name)) {
+    for (const auto& iconFolder : iconFolders_) {
+      if (auto file = fileIn(iconFolder / theme.name / folder.path, name)) {
         if (distance == 0) return file;
         closest = file;
         closestDistance = distance;
@@ -184,8 +171,8 @@ std::optional<fs::path> IconTheme::inTheme(const Theme& theme, const std::string
 }
 
 std::optional<fs::path> IconTheme::unthemed(const std::string& name) {
-  for (const auto& base : bases_) {
-    if (auto file = fileIn(base, name)) return file;
+  for (const auto& iconFolder : iconFolders_) {
+    if (auto file = fileIn(iconFolder, name)) return file;
   }
   return std::nullopt;
 }
@@ -198,7 +185,7 @@ std::optional<fs::path> IconTheme::find(const std::vector<std::string>& wanted, 
       names.push_back(name);
     }
   }
-  for (const auto& theme : chain_) {
+  for (const auto& theme : themes_) {
     for (const auto& name : names) {
       if (auto file = inTheme(theme, name, size)) return file;
     }

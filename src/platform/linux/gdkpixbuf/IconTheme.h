@@ -12,8 +12,7 @@
 // Threads: the command's thread only.
 class IconTheme {
  public:
-  // Reads the theme name and folders from the environment (XDG_DATA_HOME, XDG_DATA_DIRS,
-  // XDG_CONFIG_HOME, HOME).
+  // Reads the theme name and folders from the user's XDG folders (XdgFolders).
   IconTheme();
 
   // The best file for the first of the names that any theme has, at the wanted pixel size.
@@ -42,7 +41,9 @@ class IconTheme {
   std::optional<std::filesystem::path> fileIn(const std::filesystem::path& folder,
                                               const std::string& name);
 
-  std::vector<std::filesystem::path> bases_;
+  // Where themes and unthemed icons lie, in the order they are looked in.
+  std::vector<std::filesystem::path> iconFolders_;
   std::unordered_map<std::string, std::unordered_set<std::string>> listings_;
-  std::vector<Theme> chain_;
+  // The chosen theme, the themes it inherits, then hicolor.
+  std::vector<Theme> themes_;
 };

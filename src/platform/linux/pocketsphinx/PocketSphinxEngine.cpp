@@ -1,10 +1,10 @@
 #include "platform/linux/pocketsphinx/PocketSphinxEngine.h"
 
 #include <cctype>
-#include <cstdlib>
 #include <system_error>
 #include <vector>
 
+#include "platform/XdgFolders.h"
 #include "platform/linux/pocketsphinx/PocketSphinxDecoder.h"
 
 namespace {
@@ -34,23 +34,13 @@ const Model* modelFor(const std::string& locale) {
   return nullptr;
 }
 
-std::string dataDirsText() {
-  const char* dirs = std::getenv("XDG_DATA_DIRS");
-  return dirs && *dirs ? dirs : "/usr/local/share:/usr/share";
-}
-
-std::vector<std::filesystem::path> dataDirs() {
-  std::vector<std::filesystem::path> found;
-  const std::string text = dataDirsText();
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find(':', start);
-    if (end == std::string::npos) end = text.size();
-    // Relative entries are invalid in the XDG lists and are skipped.
-    if (end > start && text[start] == '/') found.emplace_back(text.substr(start, end - start));
-    start = end + 1;
+// The shared data folders, as a list in the environment's form.
+std::string dataDirsText(const XdgFolders& xdg) {
+  std::string text;
+  for (const auto& folder : xdg.dataDirs()) {
+    text += (text.empty() ? "" : ":") + folder.string();
   }
-  return found;
+  return text;
 }
 
 }  // namespace
@@ -70,8 +60,9 @@ std::optional<std::string> PocketSphinxEngine::supportedLocale(const std::string
 std::optional<std::filesystem::path> PocketSphinxEngine::modelFolder(const std::string& locale) {
   const Model* model = modelFor(locale);
   if (!model) return std::nullopt;
-  for (const auto& dir : dataDirs()) {
-    const auto folder = dir / "pocketsphinx" / "model" / model->folder;
+  const XdgFolders xdg;
+  for (const auto& dataFolder : xdg.dataDirs()) {
+    const auto folder = dataFolder / "pocketsphinx" / "model" / model->folder;
     std::error_code error;
     if (std::filesystem::is_regular_file(folder / model->acousticModel / "mdef", error) &&
         std::filesystem::is_regular_file(folder / model->languageModel, error) &&
@@ -86,8 +77,8 @@ std::optional<std::string> PocketSphinxEngine::missingModel(const std::string& l
   const Model* model = modelFor(locale);
   if (!model) return "no speech model is known for " + locale;
   if (modelFolder(locale)) return std::nullopt;
-  return "no " + model->locale + " model under " + dataDirsText() + "; install the package " +
-         model->package;
+  return "no " + model->locale + " model under " + dataDirsText(XdgFolders()) +
+         "; install the package " + model->package;
 }
 
 PcmFormat PocketSphinxEngine::audioFormat() {

@@ -7,8 +7,8 @@
 #include "fakes/FakePlatform.h"
 #include "main/calendar/CalendarCommands.h"
 #include "main/Context.h"
-#include "main/calendar/IsoDates.h"
 #include "main/permissions/Permissions.h"
+#include "main/TimeText.h"
 #include "main/Timings.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "main/calendar/CalendarColor.h"
 #include "main/calendar/EventJson.h"
 #include "main/calendar/EventOccurrence.h"
-#include "main/calendar/IsoDates.h"
+#include "main/TimeText.h"
 
 namespace {
 
@@ -49,22 +49,6 @@ TEST(CalendarColorTest, StoreColourForms) {
   EXPECT_EQ(hex(colorFromText("#ffff00000000")), "#FF0000");
   EXPECT_EQ(hex(colorFromText("rgb(255, 128, 0)")), "#FF8000");
   EXPECT_EQ(hex(colorFromText("rgba(0,0,255,0.5)")), "#0000FF");
-}
-
-TEST(IsoDatesTest, ReadsOnlyInternetTimesWithFractionalSeconds) {
-  EXPECT_EQ(at("2025-03-01T09:00:00.000Z"), system_clock::from_time_t(1740819600));
-  EXPECT_EQ(at("2025-03-01T10:00:00.000+01:00"), at("2025-03-01T09:00:00.000Z"));
-  EXPECT_EQ(at("2025-03-01T09:00:00.5Z") - at("2025-03-01T09:00:00.000Z"),
-            std::chrono::milliseconds(500));
-  EXPECT_FALSE(readIso("2025-03-01T09:00:00Z"));
-  EXPECT_FALSE(readIso("2025-03-01T09:00:00.000"));
-  EXPECT_FALSE(readIso("2025-02-30T09:00:00.000Z"));
-  EXPECT_FALSE(readIso("2025-03-01 09:00:00.000Z"));
-  EXPECT_FALSE(readIso("2025-03-01T09:00:00.000Z "));
-}
-
-TEST(IsoDatesTest, SecondsFormIsUtcWithoutFraction) {
-  EXPECT_EQ(isoSeconds(at("2025-03-01T09:00:00.750Z")), "2025-03-01T09:00:00Z");
 }
 
 TEST(FoundTest, MatchesOnTheIdentifierBeforeRidAndTheExactStart) {

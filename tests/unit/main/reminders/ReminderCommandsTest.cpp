@@ -9,8 +9,8 @@
 #include "support/CommandOutcome.h"
 #include "fakes/FakePlatform.h"
 #include "main/Context.h"
-#include "main/calendar/IsoDates.h"
 #include "main/reminders/ReminderCommands.h"
+#include "main/TimeText.h"
 #include "main/Timings.h"
 
 namespace {

@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "main/calendar/IsoDates.h"
 #include "main/calendar/LocalCalendar.h"
 #include "main/reminders/ReminderEditor.h"
 #include "main/reminders/ReminderJson.h"
+#include "main/TimeText.h"
 
 namespace {
 

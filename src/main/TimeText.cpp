@@ -1,4 +1,4 @@
-#include "main/calendar/IsoDates.h"
+#include "main/TimeText.h"
 
 #include <cctype>
 #include <cstdio>
@@ -6,6 +6,19 @@
 namespace {
 
 using namespace std::chrono;
+
+// "2025-03-01T09:00:00" of a whole second.
+std::string dateAndTime(sys_seconds when) {
+  auto dayStart = floor<days>(when);
+  year_month_day date{dayStart};
+  hh_mm_ss time{when - dayStart};
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                static_cast<int>(time.seconds().count()));
+  return text;
+}
 
 // Reads exactly `width` digits at `at`; advances `at`.
 std::optional<int> digits(std::string_view text, std::size_t& at, std::size_t width) {
@@ -27,6 +40,21 @@ bool expect(std::string_view text, std::size_t& at, char c) {
 }
 
 }  // namespace
+
+std::string isoTime(system_clock::time_point when) {
+  auto millis = floor<milliseconds>(when);
+  auto wholeSeconds = floor<seconds>(millis);
+  char fraction[8];
+  std::snprintf(fraction, sizeof fraction, ".%03dZ",
+                static_cast<int>((millis - wholeSeconds).count()));
+  return dateAndTime(wholeSeconds) + fraction;
+}
+
+std::string isoTimeNow() { return isoTime(system_clock::now()); }
+
+std::string isoSeconds(system_clock::time_point when) {
+  return dateAndTime(floor<seconds>(when)) + "Z";
+}
 
 std::optional<system_clock::time_point> readIso(std::string_view text) {
   std::size_t at = 0;
@@ -73,17 +101,4 @@ std::optional<system_clock::time_point> readIso(std::string_view text) {
   if (!date.ok() || *hour > 23 || *minute > 59 || *second > 59) return std::nullopt;
   auto local = sys_days(date) + hours(*hour) + minutes(*minute) + seconds(*second);
   return time_point_cast<system_clock::duration>(local - offset + fraction);
-}
-
-std::string isoSeconds(system_clock::time_point when) {
-  auto secondsSince = floor<seconds>(when);
-  auto dayStart = floor<days>(secondsSince);
-  year_month_day date{dayStart};
-  hh_mm_ss time{secondsSince - dayStart};
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(date.year()),
-                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
-                static_cast<int>(time.seconds().count()));
-  return text;
 }
