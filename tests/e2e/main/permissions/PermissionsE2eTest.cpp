@@ -106,6 +106,11 @@ TEST(PermissionsE2e, ServerWithoutMicrophoneAndServerThatRefuses) {
   auto binary = server.dir() / "vesk-native";
   std::filesystem::copy_file(VESK_BINARY, binary);
   std::filesystem::permissions(binary, std::filesystem::perms::all);
+  // The binary finds its sound server module beside itself.
+  auto module = server.dir() / "vesk-pulse.so";
+  std::filesystem::copy_file(std::filesystem::path(VESK_BINARY).parent_path() / "vesk-pulse.so",
+                             module);
+  std::filesystem::permissions(module, std::filesystem::perms::all);
   RunOptions stranger = own;
   stranger.env["PULSE_COOKIE"] = server.wrongCookie();
   stranger.env["HOME"] = server.dir().string();
