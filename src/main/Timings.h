@@ -35,4 +35,7 @@ struct Timings {
   Seconds levelInterval{0.125};
   Seconds dictateNoAudio{1.0};
   Seconds dictateDrain{1.0};
+  // listen dictate: the most an ending may take beyond its drain (a cancel has no drain) before
+  // the process ends all the same.
+  Seconds endingGrace{1.0};
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -31,8 +32,11 @@ class FakeAudioInput final : public AudioInput {
   bool listFails = false;
   PcmFormat sourceFormat{48000, 2, SampleFormat::Float32, true};
   std::string refusal;  // when set, record() throws it
+  // While set, record() waits as for a sound server that doesn't answer, until answer().
+  bool hang = false;
 
   // Observed by the test.
+  std::atomic<int> recording{0};  // record() calls entered
   std::atomic<int> opened{0};
   std::atomic<int> closed{0};
   std::string lastSource = "-";
@@ -47,6 +51,11 @@ class FakeAudioInput final : public AudioInput {
   std::unique_ptr<CaptureStream> record(const std::string& source, const PcmFormat&,
                                         bool voiceProcessing, std::uint32_t,
                                         BufferHandler onBuffer) override {
+    ++recording;
+    {
+      std::unique_lock held(hangMutex_);
+      answered_.wait(held, [this] { return !hang; });
+    }
     if (!refusal.empty()) throw std::runtime_error(refusal);
     std::lock_guard guard(mutex_);
     handler_ = std::move(onBuffer);
@@ -63,6 +72,14 @@ class FakeAudioInput final : public AudioInput {
   void unwatch(int token) override {
     std::lock_guard guard(mutex_);
     watchers_.erase(token);
+  }
+
+  void answer() {
+    {
+      std::lock_guard held(hangMutex_);
+      hang = false;
+    }
+    answered_.notify_all();
   }
 
   // Plays one buffer into the running stream, as the capture thread would; false when none runs.
@@ -86,6 +103,8 @@ class FakeAudioInput final : public AudioInput {
   }
 
  private:
+  std::mutex hangMutex_;  // guards hang
+  std::condition_variable answered_;
   std::mutex mutex_;
   BufferHandler handler_;
   std::map<int, std::function<void()>> watchers_;

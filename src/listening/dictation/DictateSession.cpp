@@ -1,7 +1,9 @@
 #include "listening/dictation/DictateSession.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <exception>
@@ -53,11 +55,11 @@ struct FirstValue {
   bool given = false;
   std::promise<bool> value;
 
-  void give(bool here) {
+  void give(bool modelInstalled) {
     std::lock_guard guard(mutex);
     if (given) return;
     given = true;
-    value.set_value(here);
+    value.set_value(modelInstalled);
   }
 };
 
@@ -89,11 +91,11 @@ void DictateSession::start() {
 
 void DictateSession::startHandsFree() {
   Platform& platform = services_.platform;
-  auto me = LiveTranscriber::make(*platform.speechEngine, *platform.audioConverters,
+  auto transcriber = LiveTranscriber::make(*platform.speechEngine, *platform.audioConverters,
                                   services_.lines, speechLocaleIdentifier());
   log("model ready");
   std::weak_ptr<DictateSession> weak = weak_from_this();
-  me->start([weak](const std::string& text, bool isFinal) {
+  transcriber->start([weak](const std::string& text, bool isFinal) {
     if (auto self = weak.lock()) self->heard(text, isFinal);
   });
   auto mic = MicCapture::make(*platform.audioInput, services_.lines, false, false);
@@ -101,17 +103,21 @@ void DictateSession::startHandsFree() {
     std::unique_lock guard(mutex_);
     if (ending_) {
       guard.unlock();
-      me->finish();
+      transcriber->finish();
       return;
     }
-    me_ = me;
+    transcriber_ = transcriber;
     mic_ = mic;
   }
-  mic->start([keeper = keeper_, me](const PcmBuffer& buffer) {
+  mic->start([keeper = keeper_, transcriber](const PcmBuffer& buffer) {
     if (keeper) keeper->keep(buffer);
-    me->feed(buffer);
+    transcriber->feed(buffer);
   });
   logRun("dictate", "microphone on", {{"format", mic->format()}});
+  {
+    std::lock_guard guard(mutex_);
+    if (ending_) return;  // an ending that came during the start has the last word
+  }
   services_.lines.write("listening", {{"me", true}, {"them", false}});
   watch();
 }
@@ -125,11 +131,11 @@ void DictateSession::startMicFirst() {
   // Job A: the transcriber, built while the microphone starts.
   auto built = launch([&platform, &lines, first] {
     try {
-      auto me = LiveTranscriber::make(*platform.speechEngine, *platform.audioConverters, lines,
+      auto transcriber = LiveTranscriber::make(*platform.speechEngine, *platform.audioConverters, lines,
                                       speechLocaleIdentifier(),
-                                      [first](bool here) { first->give(here); });
+                                      [first](bool installed) { first->give(installed); });
       first->give(false);
-      return me;
+      return transcriber;
     } catch (...) {
       first->give(false);
       throw;
@@ -137,25 +143,25 @@ void DictateSession::startMicFirst() {
   });
 
   auto mic = MicCapture::make(*platform.audioInput, services_.lines, false, true);
-  const bool here = firstValue.get();
+  const bool modelInstalled = firstValue.get();
 
   // Job B: the built transcriber started and handed the waiting sound.
   std::weak_ptr<DictateSession> weak = weak_from_this();
   auto started = launch([built, weak] {
-    auto me = built.get();
+    auto transcriber = built.get();
     logRun("dictate", "model ready");
-    me->start([weak](const std::string& text, bool isFinal) {
+    transcriber->start([weak](const std::string& text, bool isFinal) {
       if (auto self = weak.lock()) self->heard(text, isFinal);
     });
     if (auto self = weak.lock()) {
-      self->waiting_.hand(me);
+      self->waiting_.hand(transcriber);
       std::lock_guard guard(self->mutex_);
-      self->me_ = me;
+      self->transcriber_ = transcriber;
     }
-    return me;
+    return transcriber;
   });
 
-  if (here) {
+  if (modelInstalled) {
     {
       std::lock_guard guard(mutex_);
       ready_ = started;
@@ -347,7 +353,7 @@ void DictateSession::tick() {
   if (since(startedAt) >= timings.dictateCap.count()) stop();
 }
 
-bool DictateSession::begin() {
+bool DictateSession::beginEnding() {
   if (ending_) return false;
   ending_ = true;
   if (ticker_) ticker_->cancel();
@@ -355,51 +361,82 @@ bool DictateSession::begin() {
   return true;
 }
 
+void DictateSession::guardEnding(std::chrono::duration<double> limit) {
+  // Whatever holds the ending up (a sound server that doesn't answer, a decoder that doesn't
+  // settle, a start still under way), the process ends in time, with "done".
+  std::thread([weak = weak_from_this(), limit, ended = ended_] {
+    pthread_setname_np(pthread_self(), "vesk.watchdog");
+    std::unique_lock guard(ended->mutex);
+    if (ended->changed.wait_for(guard, limit, [&ended] { return ended->done; })) return;
+    guard.unlock();
+    if (auto self = weak.lock()) self->finish(0);
+  }).detach();
+}
+
+void DictateSession::finish(int status) {
+  {
+    std::lock_guard guard(ended_->mutex);
+    if (ended_->done) return;
+    ended_->done = true;
+  }
+  ended_->changed.notify_all();
+  if (status == 0) services_.lines.writeLast("done");
+  services_.end(status);
+}
+
 void DictateSession::stop() {
   {
     std::lock_guard guard(mutex_);
-    if (!begin()) return;
+    if (!beginEnding()) return;
   }
+  const Timings& timings = services_.timings;
+  guardEnding(timings.dictateDrain + timings.endingGrace);
   log("stop");
   std::shared_ptr<MicCapture> mic;
-  std::shared_ptr<LiveTranscriber> me;
+  std::shared_ptr<LiveTranscriber> transcriber;
   std::shared_future<std::shared_ptr<LiveTranscriber>> ready;
   {
     std::lock_guard guard(mutex_);
     mic = mic_;
-    me = me_;
+    transcriber = transcriber_;
     ready = ready_;
   }
   if (mic) mic->stop();
-  const double drain = services_.timings.dictateDrain.count();
-  std::thread([self = shared_from_this(), me, ready, drain] {
+  const auto drainEnds = Clock::now() + std::chrono::duration_cast<Clock::duration>(timings.dictateDrain);
+  std::thread([self = shared_from_this(), transcriber, ready, drainEnds] {
+    pthread_setname_np(pthread_self(), "vesk.ending");
+    const auto drainLeft = [drainEnds] {
+      return std::max(0.0, std::chrono::duration<double>(drainEnds - Clock::now()).count());
+    };
+    std::shared_ptr<LiveTranscriber> started = transcriber;
     if (ready.valid()) {
-      std::shared_ptr<LiveTranscriber> started;
-      try {
-        started = ready.get();
-      } catch (...) {
-        // A transcriber that never started has nothing to drain.
+      // A transcriber still starting is waited for within the drain.
+      started = nullptr;
+      if (ready.wait_until(drainEnds) == std::future_status::ready) {
+        try {
+          started = ready.get();
+        } catch (...) {
+          // A transcriber that never started has nothing to drain.
+        }
       }
-      if (started) {
-        self->waiting_.flush();
-        started->finish(drain);
-      }
-    } else if (me) {
-      me->finish(drain);
+      if (started) self->waiting_.flush();
     }
-    if (self->keeper_) {
-      if (auto wav = self->keeper_->wavBase64()) self->services_.lines.write("sound", {{"wav", *wav}});
+    if (started) started->finish(drainLeft());
+    if (self->keeper_ && self->keeper_->kept()) {
+      self->services_.lines.writeStreamed("sound", "wav", [&self](const auto& piece) {
+        self->keeper_->writeWavBase64(piece);
+      });
     }
-    self->services_.lines.write("done");
-    self->services_.end(0);
+    self->finish(0);
   }).detach();
 }
 
 void DictateSession::cancel() {
   {
     std::lock_guard guard(mutex_);
-    if (!begin()) return;
+    if (!beginEnding()) return;
   }
+  guardEnding(services_.timings.endingGrace);
   log("cancel");
   std::shared_ptr<MicCapture> mic;
   {
@@ -407,16 +444,15 @@ void DictateSession::cancel() {
     mic = mic_;
   }
   if (mic) mic->stop();
-  services_.lines.write("done");
-  services_.end(0);
+  finish(0);
 }
 
 void DictateSession::couldntHear() {
   {
     std::lock_guard guard(mutex_);
-    if (!begin()) return;
+    if (!beginEnding()) return;
   }
   log("no audio");
   services_.errorText("Couldn't hear the microphone.");
-  services_.end(1);
+  finish(1);
 }

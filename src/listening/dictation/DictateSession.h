@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <future>
 #include <memory>
@@ -23,13 +24,16 @@ struct Timings;
 // quiet, when nothing was said at all, or at the cap; the parent ends it early with stop (keep
 // what was said) or cancel (drop it). Keep modes also hand back the microphone's sound as a WAV
 // file before the end. Hold modes start the microphone first and hold its sound until the
-// transcriber is ready, and give up when the microphone delivers nothing.
+// transcriber is ready, and give up when the microphone delivers nothing. An ending always ends
+// the process in time (a cancel within the grace, a stop within the drain and the grace),
+// whatever the sound server does; "done" is its last line and nothing follows it.
 //
 // Threads: start() on a job of its own; stop() and cancel() from the stdin thread and the ticks;
 // heard() on the transcriber's decoding thread; ticks and level lines on the shared pool; the
 // capture callback on the capture thread (atomics only, no lock). mutex_ guards ending_,
-// heardAny_, lastHeard_, waitingForSound_, mic_, me_, ready_, ticker_, levels_, partials_,
+// heardAny_, lastHeard_, waitingForSound_, mic_, transcriber_, ready_, ticker_, levels_, partials_,
 // lines_ and ticks_. startedAt_ is written by watch() before the ticker exists, then only read.
+// The ending's stop job and watchdog run on threads of their own; ended_->mutex guards done.
 class DictateSession : public std::enable_shared_from_this<DictateSession> {
  public:
   // Ends the process with a status; a test records it instead.
@@ -71,7 +75,11 @@ class DictateSession : public std::enable_shared_from_this<DictateSession> {
   void watchForAudio(const std::shared_ptr<MicCapture>& mic);
   void watch();
   void tick();
-  bool begin();  // with mutex_ held
+  bool beginEnding();  // with mutex_ held
+  // Ends the process after the limit unless the ending has finished by then.
+  void guardEnding(std::chrono::duration<double> limit);
+  // Once only: "done" as the last line (status 0) and the end of the process.
+  void finish(int status);
   void log(const std::string& detail);
 
   Services services_;
@@ -87,11 +95,18 @@ class DictateSession : public std::enable_shared_from_this<DictateSession> {
   bool waitingForSound_ = false;
   const std::shared_ptr<SoundKeeper> keeper_;
   std::shared_ptr<MicCapture> mic_;
-  std::shared_ptr<LiveTranscriber> me_;
+  std::shared_ptr<LiveTranscriber> transcriber_;
   std::shared_future<std::shared_ptr<LiveTranscriber>> ready_;
   WaitingSound waiting_;
   std::shared_ptr<RepeatingTimer> ticker_;
   std::shared_ptr<RepeatingTimer> levels_;
+  // Shared with the ending's watchdog, which may outlive the session.
+  struct Ended {
+    std::mutex mutex;  // guards done
+    std::condition_variable changed;
+    bool done = false;
+  };
+  const std::shared_ptr<Ended> ended_ = std::make_shared<Ended>();
   long partials_ = 0;
   long lines_ = 0;
   long ticks_ = 0;

@@ -7,13 +7,13 @@ void WaitingSound::take(const PcmBuffer& buffer) {
   auto copied = LiveTranscriber::copy(buffer);
   if (!copied) return;
   queue_.post([this, held = std::make_shared<PcmBuffer>(std::move(*copied))] {
-    if (me_) me_->feed(*held);
+    if (transcriber_) transcriber_->feed(*held);
   });
 }
 
-void WaitingSound::hand(std::shared_ptr<LiveTranscriber> me) {
+void WaitingSound::hand(std::shared_ptr<LiveTranscriber> transcriber) {
   if (queue_.running()) return;
-  me_ = std::move(me);
+  transcriber_ = std::move(transcriber);
   queue_.resume();
 }
 

@@ -12,7 +12,7 @@ class LiveTranscriber;
 // transcriber.
 //
 // Threads: take() on the capture thread; hand() once, from any thread; flush() after hand().
-// me_ is set before the queue runs and is then read on the queue's thread only.
+// transcriber_ is set before the queue runs and is then read on the queue's thread only.
 class WaitingSound {
  public:
   WaitingSound() : queue_("vesk.waiting", SerialQueue::Start::Suspended) {}
@@ -20,11 +20,11 @@ class WaitingSound {
   // Queues a copy of the buffer for the transcriber; returns at once. Empty buffers are ignored.
   void take(const PcmBuffer& buffer);
   // Sets the transcriber and lets the held buffers flow. Called once.
-  void hand(std::shared_ptr<LiveTranscriber> me);
+  void hand(std::shared_ptr<LiveTranscriber> transcriber);
   // Waits until every buffer taken so far has been fed; returns at once before hand().
   void flush();
 
  private:
-  std::shared_ptr<LiveTranscriber> me_;
+  std::shared_ptr<LiveTranscriber> transcriber_;
   SerialQueue queue_;
 };

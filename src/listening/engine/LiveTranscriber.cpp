@@ -69,20 +69,66 @@ struct LiveTranscriber::Input {
 
 // What the decoding thread owns and shares with finish(): the decoder, the result callback and
 // whether the thread has ended. The thread keeps it alive, so it may outlive the transcriber.
+// Results go out through deliver(), which remembers the partial on show until its utterance
+// settles; once closed, nothing more is delivered.
 struct LiveTranscriber::Decoding {
   std::unique_ptr<SpeechDecoder> decoder;
   ResultHandler onResult;
   std::shared_ptr<Input> input;
   std::thread thread;
-  std::mutex mutex;  // guards ended
-  std::condition_variable endedChanged;
+  std::mutex mutex;  // guards ended, closed, delivering, shown
+  std::condition_variable changed;
   bool ended = false;
+  bool closed = false;
+  int delivering = 0;
+  std::string shown;  // the last partial of the utterance in progress
 
   // Waits up to the time for the thread to end; answers whether it has.
   bool waitEnded(double seconds) {
     std::unique_lock guard(mutex);
-    return endedChanged.wait_for(guard, std::chrono::duration<double>(seconds),
-                                 [this] { return ended; });
+    return changed.wait_for(guard, std::chrono::duration<double>(seconds), [this] { return ended; });
+  }
+  // Hands one result to the callback. A final result without words settles the partial on show.
+  void deliver(std::string text, bool isFinal) {
+    {
+      std::lock_guard guard(mutex);
+      if (closed || !onResult) return;
+      if (isFinal) {
+        if (text.empty()) text = shown;
+        shown.clear();
+      } else if (!text.empty()) {
+        shown = text;
+      }
+      if (text.empty()) return;
+      ++delivering;
+    }
+    try {
+      onResult(text, isFinal);
+    } catch (...) {
+      // A consumer's failure doesn't end the transcription.
+    }
+    {
+      std::lock_guard guard(mutex);
+      --delivering;
+    }
+    changed.notify_all();
+  }
+  // No more results: waits for one being delivered, then settles the partial on show as the
+  // final words of its utterance.
+  void close() {
+    std::string unsettled;
+    {
+      std::unique_lock guard(mutex);
+      if (closed) return;
+      closed = true;
+      changed.wait_for(guard, std::chrono::seconds(1), [this] { return delivering == 0; });
+      unsettled = std::exchange(shown, "");
+    }
+    if (unsettled.empty() || !onResult) return;
+    try {
+      onResult(unsettled, true);
+    } catch (...) {
+    }
   }
 };
 
@@ -112,11 +158,11 @@ std::shared_ptr<LiveTranscriber> LiveTranscriber::make(SpeechEngine& engine,
                                                        AudioConverters& converters,
                                                        LineWriter& lines,
                                                        const std::string& localeIdentifier,
-                                                       const std::function<void(bool)>& modelHere) {
+                                                       const std::function<void(bool)>& modelInstalled) {
   auto locale = engine.supportedLocale(localeIdentifier);
   if (!locale) throw ListenFailure("Speech isn\u2019t available for " + localeIdentifier + " on this Mac");
   auto missing = engine.missingModel(*locale);
-  if (modelHere) modelHere(!missing);
+  if (modelInstalled) modelInstalled(!missing);
   // Nothing can be fetched here: a missing model stays missing.
   if (missing) {
     throw NeedsDownload("The speech model isn\u2019t on this Mac and couldn\u2019t be fetched: " + *missing);
@@ -181,14 +227,6 @@ void LiveTranscriber::start(ResultHandler onResult) {
 void LiveTranscriber::decode(const std::shared_ptr<Decoding>& decoding, LineWriter& lines) {
   SpeechDecoder& decoder = *decoding->decoder;
   Input& input = *decoding->input;
-  const auto report = [&](const std::string& text, bool isFinal) {
-    if (text.empty() || !decoding->onResult) return;
-    try {
-      decoding->onResult(text, isFinal);
-    } catch (...) {
-      // A consumer's failure doesn't end the transcription.
-    }
-  };
   try {
     bool inUtterance = false;
     std::string last;
@@ -199,16 +237,16 @@ void LiveTranscriber::decode(const std::shared_ptr<Decoding>& decoding, LineWrit
       std::string words = decoder.hypothesis();
       if (words != last) {
         last = words;
-        report(words, false);
+        decoding->deliver(words, false);
       }
       if (!speech && inUtterance) {
         inUtterance = false;
         last.clear();
-        report(decoder.endUtterance(), true);
+        decoding->deliver(decoder.endUtterance(), true);
         decoder.startUtterance();
       }
     }
-    if (!input.wasCancelled()) report(decoder.endUtterance(), true);
+    if (!input.wasCancelled()) decoding->deliver(decoder.endUtterance(), true);
   } catch (const std::exception& error) {
     if (!input.wasCancelled()) {
       lines.write("error", {{"message", std::string("Speech results ended: ") + error.what()}});
@@ -218,7 +256,7 @@ void LiveTranscriber::decode(const std::shared_ptr<Decoding>& decoding, LineWrit
     std::lock_guard guard(decoding->mutex);
     decoding->ended = true;
   }
-  decoding->endedChanged.notify_all();
+  decoding->changed.notify_all();
 }
 
 void LiveTranscriber::feed(const PcmBuffer& buffer) {
@@ -230,10 +268,6 @@ void LiveTranscriber::feed(const PcmBuffer& buffer) {
   });
 }
 
-std::uint32_t LiveTranscriber::outputCapacity(double fromRate, double toRate, std::uint32_t frames) {
-  return static_cast<std::uint32_t>(std::ceil(toRate / fromRate * frames)) + 64;
-}
-
 void LiveTranscriber::convertAndYield(PcmBuffer buffer) {
   if (!input_ || finished_) return;
   if (buffer.format().channels >= 3) {
@@ -241,16 +275,12 @@ void LiveTranscriber::convertAndYield(PcmBuffer buffer) {
     if (!mono) return;
     buffer = std::move(*mono);
   }
-  const auto yield = [this](const PcmBuffer& ready) {
-    const auto* samples = ready.samples<std::int16_t>(0);
-    if (!samples || ready.frameLength() == 0) return;
-    input_->push(std::vector<std::int16_t>(samples, samples + ready.frameLength()));
-  };
   if (buffer.format() == analyzerFormat_) {
     yield(buffer);
     return;
   }
   if (!converterFormat_ || !(*converterFormat_ == buffer.format())) {
+    flushConverter();  // the old format's tail comes before the new format's sound
     converterFormat_ = buffer.format();
     converter_ = converters_.make(buffer.format(), analyzerFormat_);
     if (!converter_) {
@@ -259,30 +289,46 @@ void LiveTranscriber::convertAndYield(PcmBuffer buffer) {
     }
   }
   if (!converter_) return;
-  PcmBuffer output(analyzerFormat_, outputCapacity(buffer.format().sampleRate,
-                                                   analyzerFormat_.sampleRate,
-                                                   buffer.frameLength()));
   try {
-    converter_->convert(buffer, output);
+    yield(converter_->convert(buffer));
   } catch (const AudioConverter::Failure& failure) {
     std::string why = failure.what();
     lines_.write("error", {{"message", "Audio conversion failed: " + (why.empty() ? "unknown" : why)}});
-    return;
   }
-  yield(output);
+}
+
+void LiveTranscriber::flushConverter() {
+  if (!converter_ || !input_) return;
+  try {
+    yield(converter_->flush());
+  } catch (const AudioConverter::Failure&) {
+    // The tail is lost; the next buffers are tried again.
+  }
+}
+
+void LiveTranscriber::yield(const PcmBuffer& ready) {
+  const auto* samples = ready.samples<std::int16_t>(0);
+  if (!samples || ready.frameLength() == 0) return;
+  input_->push(std::vector<std::int16_t>(samples, samples + ready.frameLength()));
 }
 
 void LiveTranscriber::finish(double drainSeconds) {
   auto input = feedQueue_.sync([this] {
+    flushConverter();  // what the converter still holds is the end of the last words
     finished_ = true;
     return std::exchange(input_, nullptr);
   });
   if (!input) return;
   input->end();
-  if (!decoding_->waitEnded(drainSeconds)) input->cancel();
-  if (decoding_->waitEnded(1.0)) {
-    if (decoding_->thread.joinable() && decoding_->thread.get_id() != std::this_thread::get_id()) {
+  const bool drained = decoding_->waitEnded(drainSeconds);
+  if (!drained) input->cancel();
+  // Whatever the decoder managed, a phrase already shown ends as a line, and nothing follows.
+  decoding_->close();
+  if (decoding_->thread.joinable() && decoding_->thread.get_id() != std::this_thread::get_id()) {
+    if (drained) {
       decoding_->thread.join();
+    } else {
+      decoding_->thread.detach();  // still inside the decoder; it ends on its own
     }
   }
 }

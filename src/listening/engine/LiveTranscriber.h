@@ -36,13 +36,13 @@ class LiveTranscriber : public std::enable_shared_from_this<LiveTranscriber> {
   static constexpr double DRAIN_SECONDS = 3.0;
 
   // Builds a transcriber for the locale: resolves the supported locale, reports whether its
-  // model is here (modelHere, before anything else can fail for a missing model), and loads the
+  // model is here (modelInstalled, before anything else can fail for a missing model), and loads the
   // model. Throws ListenFailure when no model serves the language, NeedsDownload when the model
   // isn't installed, and the engine's error when it doesn't load.
   static std::shared_ptr<LiveTranscriber> make(SpeechEngine& engine, AudioConverters& converters,
                                                LineWriter& lines,
                                                const std::string& localeIdentifier,
-                                               const std::function<void(bool)>& modelHere = {});
+                                               const std::function<void(bool)>& modelInstalled = {});
   ~LiveTranscriber();
   LiveTranscriber(const LiveTranscriber&) = delete;
   LiveTranscriber& operator=(const LiveTranscriber&) = delete;
@@ -51,8 +51,10 @@ class LiveTranscriber : public std::enable_shared_from_this<LiveTranscriber> {
   void start(ResultHandler onResult);
   // Hands one captured buffer over; returns at once. Dropped before start() and after finish().
   void feed(const PcmBuffer& buffer);
-  // Ends the input and lets the decoder work through what it was given, for at most
-  // drainSeconds, then up to a second more for the last results. Never throws.
+  // Ends the input (the converter's tail included) and lets the decoder work through what it
+  // was given, for at most drainSeconds. A phrase shown as partial whose utterance the decoder
+  // did not settle in time is then delivered as final; no result follows the return.
+  // Never throws.
   void finish(double drainSeconds = DRAIN_SECONDS);
 
   const PcmFormat& analyzerFormat() const { return analyzerFormat_; }
@@ -62,9 +64,6 @@ class LiveTranscriber : public std::enable_shared_from_this<LiveTranscriber> {
   // Channel 0 of a buffer as mono 32-bit float; none for 64-bit float or missing samples.
   static std::optional<PcmBuffer> channel0(const PcmBuffer& buffer);
 
-  // The recogniser's output capacity for a buffer: the frames the rate change makes, plus room.
-  static std::uint32_t outputCapacity(double fromRate, double toRate, std::uint32_t frames);
-
  private:
   struct Input;
   struct Decoding;
@@ -73,6 +72,8 @@ class LiveTranscriber : public std::enable_shared_from_this<LiveTranscriber> {
                   LineWriter& lines, const PcmFormat& format);
 
   void convertAndYield(PcmBuffer buffer);
+  void flushConverter();
+  void yield(const PcmBuffer& ready);
   static void decode(const std::shared_ptr<Decoding>& decoding, LineWriter& lines);
 
   const PcmFormat analyzerFormat_;

@@ -1,6 +1,7 @@
 #include "listening/engine/MicCapture.h"
 
 #include <exception>
+#include <future>
 
 #include "listening/output/LineWriter.h"
 #include "listening/engine/ListenFailure.h"
@@ -42,19 +43,26 @@ void MicCapture::start(BufferHandler onBuffer) {
     }
     installTapAndStart(onBuffer);
     std::lock_guard guard(mutex_);
-    running_ = true;
+    running_ = !stopped_;  // a stop during the start closes the stream right after it
   });
 }
 
 void MicCapture::stop() {
-  queue_.sync([this] {
-    {
-      std::lock_guard guard(mutex_);
-      stopped_ = true;
-      running_ = false;
-    }
-    stream_.reset();
+  {
+    std::lock_guard guard(mutex_);
+    stopped_ = true;
+    running_ = false;
+  }
+  delivering_->store(false);
+  // The queue may be busy with a start that waits for the sound server: the stream closes
+  // behind it, and the caller waits only a moment.
+  auto closed = std::make_shared<std::promise<void>>();
+  auto done = closed->get_future();
+  queue_.post([weak = weak_from_this(), closed] {
+    if (auto self = weak.lock()) self->stream_.reset();
+    closed->set_value();
   });
+  if (!queue_.onQueue()) done.wait_for(STOP_WAIT);
 }
 
 void MicCapture::startAgain() {
@@ -124,7 +132,8 @@ void MicCapture::installTapAndStart(const BufferHandler& onBuffer) {
   }
   // The handler captures the meter and the consumer as they are now.
   stream_ = input_.record(source, format, voiceProcessing_, FRAMES_PER_BUFFER,
-                          [meter = &meter_, onBuffer](const PcmBuffer& buffer) {
+                          [meter = &meter_, delivering = delivering_, onBuffer](const PcmBuffer& buffer) {
+                            if (!delivering->load(std::memory_order_relaxed)) return;
                             meter->saw(buffer);
                             onBuffer(buffer);
                           });

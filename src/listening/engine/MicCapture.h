@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -25,6 +27,7 @@ class LineWriter;
 class MicCapture : public std::enable_shared_from_this<MicCapture> {
  public:
   static constexpr std::uint32_t FRAMES_PER_BUFFER = 4096;
+  static constexpr std::chrono::milliseconds STOP_WAIT{250};
   using BufferHandler = AudioInput::BufferHandler;
 
   static std::shared_ptr<MicCapture> make(AudioInput& input, LineWriter& lines,
@@ -37,7 +40,9 @@ class MicCapture : public std::enable_shared_from_this<MicCapture> {
   // ListenFailure for a source without a format and the server's error when the stream doesn't
   // start; the callback stays stored, so a later start tries again.
   void start(BufferHandler onBuffer);
-  // Stops for good; idempotent; never throws.
+  // Stops for good; idempotent; never throws. No buffer reaches the callback once it returns.
+  // Closing the stream waits at most STOP_WAIT: a sound server that hangs (or a start still
+  // waiting for it) never holds the caller longer; the stream then closes on the queue.
   void stop();
   // Stops and starts the stream again, only while running and not stopped. Throws as start().
   void startAgain();
@@ -69,5 +74,7 @@ class MicCapture : public std::enable_shared_from_this<MicCapture> {
   std::unique_ptr<CaptureStream> stream_;
   int watchToken_ = 0;
   AudioMeter meter_;
+  // Cleared by stop(): the capture thread checks it before each buffer.
+  const std::shared_ptr<std::atomic<bool>> delivering_ = std::make_shared<std::atomic<bool>>(true);
   SerialQueue queue_;
 };

@@ -41,34 +41,84 @@ void SoundKeeper::convert(PcmBuffer buffer) {
     buffer = std::move(*mono);
   }
   if (!converterFormat_ || !(*converterFormat_ == buffer.format())) {
+    flushConverter();  // the old format's tail comes before the new format's sound
     converterFormat_ = buffer.format();
-    converter_ = converters_.make(buffer.format(), keptFormat());
+    // Sound already in the kept format needs no converter.
+    converter_ = buffer.format() == keptFormat() ? nullptr : converters_.make(buffer.format(), keptFormat());
   }
-  if (!converter_) return;
-  PcmBuffer output(keptFormat(), LiveTranscriber::outputCapacity(buffer.format().sampleRate,
-                                                                 KEPT_SOUND_RATE,
-                                                                 buffer.frameLength()));
-  try {
-    converter_->convert(buffer, output);
-  } catch (const AudioConverter::Failure&) {
+  if (buffer.format() == keptFormat()) {
+    append(buffer);
     return;
   }
+  if (!converter_) return;
+  try {
+    append(converter_->convert(buffer));
+  } catch (const AudioConverter::Failure&) {
+  }
+}
+
+void SoundKeeper::append(const PcmBuffer& output) {
   const auto* data = output.samples<char>(0);
-  if (output.frameLength() == 0 || data == nullptr) return;
+  if (output.frameLength() == 0 || data == nullptr || samples_.size() >= limitBytes_) return;
   const std::size_t room = limitBytes_ - samples_.size();
   samples_.append(data, std::min<std::size_t>(room, std::size_t{output.frameLength()} * 2));
 }
 
-std::optional<std::string> SoundKeeper::wavBase64() {
-  std::string samples = queue_.sync([this] { return samples_; });
-  if (samples.empty()) return std::nullopt;
-  return base64(wavFile(samples));
+void SoundKeeper::flushConverter() {
+  if (!converter_) return;
+  try {
+    append(converter_->flush());
+  } catch (const AudioConverter::Failure&) {
+  }
 }
 
-std::string SoundKeeper::wavFile(const std::string& samples) {
-  const auto size = static_cast<std::uint32_t>(samples.size());
+std::optional<std::string> SoundKeeper::wavBase64() {
+  std::string text;
+  if (!writeWavBase64([&text](std::string_view piece) { text += piece; })) return std::nullopt;
+  return text;
+}
+
+bool SoundKeeper::kept() {
+  return queue_.sync([this] {
+    flushConverter();
+    return !samples_.empty();
+  });
+}
+
+bool SoundKeeper::writeWavBase64(const std::function<void(std::string_view)>& piece) {
+  return queue_.sync([&] {
+    flushConverter();  // the filter's tail is the end of the recording
+    if (samples_.empty()) return false;
+    const std::string head = wavHeader(samples_.size());
+    // Base64 of the header and the samples as one stream, a few kilobytes at a time, so no
+    // second copy of the recording is ever made. Chunks are whole groups of three bytes.
+    constexpr std::size_t CHUNK = 3 * 16384;
+    std::string chunk;
+    chunk.reserve(CHUNK);
+    const std::size_t total = head.size() + samples_.size();
+    for (std::size_t at = 0; at < total;) {
+      chunk.clear();
+      while (chunk.size() < CHUNK && at < total) {
+        if (at < head.size()) {
+          const std::size_t n = std::min(CHUNK - chunk.size(), head.size() - at);
+          chunk.append(head, at, n);
+          at += n;
+        } else {
+          const std::size_t from = at - head.size();
+          const std::size_t n = std::min(CHUNK - chunk.size(), samples_.size() - from);
+          chunk.append(samples_, from, n);
+          at += n;
+        }
+      }
+      piece(base64(chunk));
+    }
+    return true;
+  });
+}
+
+std::string SoundKeeper::wavHeader(std::size_t sampleBytes) {
+  const auto size = static_cast<std::uint32_t>(sampleBytes);
   std::string file;
-  file.reserve(44 + samples.size());
   file += "RIFF";
   putLittle(file, size + 36, 4);
   file += "WAVEfmt ";
@@ -81,6 +131,9 @@ std::string SoundKeeper::wavFile(const std::string& samples) {
   putLittle(file, 16, 2);
   file += "data";
   putLittle(file, size, 4);
-  file += samples;
   return file;
+}
+
+std::string SoundKeeper::wavFile(const std::string& samples) {
+  return wavHeader(samples.size()) + samples;
 }

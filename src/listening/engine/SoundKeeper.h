@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string_view>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,16 +29,24 @@ class SoundKeeper : public std::enable_shared_from_this<SoundKeeper> {
   void keep(const PcmBuffer& buffer);
 
   // The kept sound as a base64 WAV file, or none when nothing was kept. Waits for every buffer
-  // offered before the call.
+  // offered before the call; the converter's tail is kept first.
   std::optional<std::string> wavBase64();
+  // Whether any sound was kept, once every buffer offered before the call has been processed.
+  bool kept();
+  // The same text handed over in pieces of a few kilobytes straight from the kept samples;
+  // false (and no piece) when nothing was kept.
+  bool writeWavBase64(const std::function<void(std::string_view)>& piece);
 
   // A complete WAV file (44-byte header) around 16 kHz mono 16-bit samples.
   static std::string wavFile(const std::string& samples);
+  static std::string wavHeader(std::size_t sampleBytes);
 
   static PcmFormat keptFormat();
 
  private:
   void convert(PcmBuffer buffer);
+  void append(const PcmBuffer& output);
+  void flushConverter();
 
   AudioConverters& converters_;
   SerialQueue queue_;

@@ -31,9 +31,34 @@ LineWriter& LineWriter::shared() {
 }
 
 void LineWriter::write(std::string_view kind, const nlohmann::json& fields) {
-  std::string line = eventLine(kind, fields);
+  put(eventLine(kind, fields), false);
+}
+
+void LineWriter::writeLast(std::string_view kind, const nlohmann::json& fields) {
+  put(eventLine(kind, fields), true);
+}
+
+void LineWriter::put(std::string line, bool last) {
   line += '\n';
-  queue_.sync([&] { console_.out(line); });
+  queue_.sync([&] {
+    if (closed_) return;
+    closed_ = last;
+    console_.out(line);
+  });
+}
+
+void LineWriter::writeStreamed(std::string_view kind, std::string_view field, const Pieces& pieces) {
+  std::string head = "{\"kind\":\"";
+  head += kind;
+  head += "\",\"";
+  head += field;
+  head += "\":\"";
+  queue_.sync([&] {
+    if (closed_) return;
+    console_.out(head);
+    pieces([this](std::string_view piece) { console_.out(piece); });
+    console_.out("\"}\n");
+  });
 }
 
 void emitLine(std::string_view kind, const nlohmann::json& fields) {

@@ -20,10 +20,10 @@ std::string describe(const char* action, const std::filesystem::path& path, int 
 
 }  // namespace
 
-RunLog::RunLog(std::filesystem::path url) : RunLog(std::move(url), ProcessConsole::shared()) {}
+RunLog::RunLog(std::filesystem::path path) : RunLog(std::move(path), ProcessConsole::shared()) {}
 
-RunLog::RunLog(std::filesystem::path url, Console& console)
-    : url_(std::move(url)), console_(console), queue_("vesk.log") {}
+RunLog::RunLog(std::filesystem::path path, Console& console)
+    : path_(std::move(path)), console_(console), queue_("vesk.log") {}
 
 RunLog::~RunLog() {
   queue_.sync([this] {
@@ -90,25 +90,25 @@ void RunLog::write(const std::string& event, const std::string& detail) {
       ssize_t n = ::write(fd_, rest.data(), rest.size());
       if (n < 0) {
         if (errno == EINTR) continue;
-        report(describe("write", url_, errno));
+        report(describe("write", path_, errno));
         return;
       }
       rest.remove_prefix(static_cast<size_t>(n));
     }
-    if (::fsync(fd_) != 0) report(describe("fsync", url_, errno));
+    if (::fsync(fd_) != 0) report(describe("fsync", path_, errno));
   });
 }
 
 bool RunLog::open(std::string& problem) {
   std::error_code error;
-  std::filesystem::create_directories(url_.parent_path(), error);
+  std::filesystem::create_directories(path_.parent_path(), error);
   if (error) {
-    problem = "create " + url_.parent_path().string() + ": " + error.message();
+    problem = "create " + path_.parent_path().string() + ": " + error.message();
     return false;
   }
-  int fd = ::open(url_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) {
-    problem = describe("open", url_, errno);
+    problem = describe("open", path_, errno);
     return false;
   }
   fd_ = fd;

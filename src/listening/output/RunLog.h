@@ -19,13 +19,13 @@ class Console;
 // lines never interleave and keep call order. Only the queue touches fd_.
 class RunLog {
  public:
-  explicit RunLog(std::filesystem::path url);
-  RunLog(std::filesystem::path url, Console& console);
+  explicit RunLog(std::filesystem::path path);
+  RunLog(std::filesystem::path path, Console& console);
   ~RunLog();
   RunLog(const RunLog&) = delete;
   RunLog& operator=(const RunLog&) = delete;
 
-  const std::filesystem::path& url() const { return url_; }
+  const std::filesystem::path& path() const { return path_; }
 
   void append(std::string_view event, std::string_view detail);
   // The detail, a space, and the fields as compact JSON with sorted keys and "/" unescaped
@@ -40,7 +40,7 @@ class RunLog {
   bool open(std::string& problem);
   void report(const std::string& problem);
 
-  const std::filesystem::path url_;
+  const std::filesystem::path path_;
   Console& console_;
   SerialQueue queue_;
   int fd_ = -1;

@@ -61,6 +61,7 @@ PulseCaptureStream::PulseCaptureStream(PulseMainLoop& loop, const std::string& s
     stream_.reset();
     throw std::runtime_error(problem);
   }
+  const auto deadline = PulseMainLoop::Clock::now() + PulseMainLoop::SERVER_LIMIT;
   for (;;) {
     pa_stream_state_t state = pa_stream_get_state(stream_.get());
     if (state == PA_STREAM_READY) break;
@@ -69,7 +70,10 @@ PulseCaptureStream::PulseCaptureStream(PulseMainLoop& loop, const std::string& s
       stream_.reset();
       throw std::runtime_error(problem);
     }
-    loop_.wait();
+    if (!loop_.wait(deadline)) {
+      stream_.reset();
+      throw std::runtime_error("the sound server didn\u2019t start the recording in time");
+    }
   }
   ready_ = true;
 }

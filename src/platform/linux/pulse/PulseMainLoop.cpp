@@ -1,5 +1,7 @@
 #include "platform/linux/pulse/PulseMainLoop.h"
 
+#include <pulse/rtclock.h>
+
 void PulseMainLoop::LoopFree::operator()(pa_threaded_mainloop* loop) const {
   pa_threaded_mainloop_free(loop);
 }
@@ -36,6 +38,7 @@ bool PulseMainLoop::connect(std::string& problem) {
     return false;
   }
   started_ = true;
+  const auto deadline = Clock::now() + SERVER_LIMIT;
   Lock lock(*this);
   if (pa_context_connect(context_.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
     problem = lastError();
@@ -48,7 +51,10 @@ bool PulseMainLoop::connect(std::string& problem) {
       problem = lastError();
       return false;
     }
-    wait();
+    if (!wait(deadline)) {
+      problem = "the sound server didn\u2019t answer in time";
+      return false;
+    }
   }
 }
 
@@ -66,20 +72,35 @@ PulseMainLoop::Lock::~Lock() {
 
 bool PulseMainLoop::await(pa_operation* operation) {
   if (!operation) return false;
+  const auto deadline = Clock::now() + SERVER_LIMIT;
   bool ended = true;
   while (pa_operation_get_state(operation) == PA_OPERATION_RUNNING) {
-    if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context_.get()))) {
+    if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context_.get())) || !wait(deadline)) {
       pa_operation_cancel(operation);
       ended = false;
       break;
     }
-    wait();
   }
   pa_operation_unref(operation);
   return ended;
 }
 
-void PulseMainLoop::wait() { pa_threaded_mainloop_wait(loop_.get()); }
+bool PulseMainLoop::wait(Clock::time_point deadline) {
+  const auto left =
+      std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+  if (left <= 0) return false;
+  // A timer on the loop wakes this wait at the deadline if nothing else does first.
+  pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_.get());
+  pa_time_event* timer = pa_context_rttime_new(
+      context_.get(), pa_rtclock_now() + static_cast<pa_usec_t>(left),
+      [](pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
+        static_cast<PulseMainLoop*>(self)->signal();
+      },
+      this);
+  pa_threaded_mainloop_wait(loop_.get());
+  if (timer) api->time_free(timer);
+  return Clock::now() < deadline;
+}
 
 void PulseMainLoop::signal() { pa_threaded_mainloop_signal(loop_.get(), 0); }
 

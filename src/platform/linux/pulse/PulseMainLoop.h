@@ -2,11 +2,14 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
 // A long-lived connection to the sound server on libpulse's threaded main loop. The loop's
-// thread runs every callback of the context and of its streams. Never spawns a server.
+// thread runs every callback of the context and of its streams. Never spawns a server. Every
+// wait for the server ends by a deadline: a server that hangs (stopped, or stuck) makes the
+// call fail instead of blocking its caller for ever.
 //
 // Threads: any thread may call into the context while holding Lock; callbacks run on the loop
 // thread with the lock already held, so they never take it.
@@ -17,7 +20,11 @@ class PulseMainLoop {
   PulseMainLoop(const PulseMainLoop&) = delete;
   PulseMainLoop& operator=(const PulseMainLoop&) = delete;
 
-  // Starts the loop and connects; on failure returns false and says why.
+  using Clock = std::chrono::steady_clock;
+  // How long one exchange with the server (the connect, a question, a stream's start) may take.
+  static constexpr std::chrono::milliseconds SERVER_LIMIT{3000};
+
+  // Starts the loop and connects; on failure (or no answer in time) returns false and says why.
   bool connect(std::string& problem);
 
   pa_context* context() const { return context_.get(); }
@@ -35,11 +42,12 @@ class PulseMainLoop {
     pa_threaded_mainloop* loop_;
   };
 
-  // With the lock held: waits until the operation ends or the connection fails; returns whether
-  // it ended. Takes over the operation's reference.
+  // With the lock held: waits until the operation ends, the connection fails or the time limit
+  // passes (the operation is then cancelled); returns whether it ended. Takes over the
+  // operation's reference.
   bool await(pa_operation* operation);
-  // With the lock held: waits for the next signal().
-  void wait();
+  // With the lock held: waits for the next signal() or the deadline; false once it has passed.
+  bool wait(Clock::time_point deadline);
   // Wakes the waiters; called from callbacks.
   void signal();
   bool inLoopThread() const;

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 void SoxrConverter::Delete::operator()(soxr* resampler) const { soxr_delete(resampler); }
@@ -18,12 +19,16 @@ bool SoxrConverter::handles(const PcmFormat& from, const PcmFormat& to) {
 
 SoxrConverter::SoxrConverter(const PcmFormat& from, const PcmFormat& to) : from_(from), to_(to) {
   if (!handles(from, to)) throw Failure("no conversion between these formats");
+  open();
+}
+
+void SoxrConverter::open() {
   const soxr_datatype_t output =
-      to.sampleFormat == SampleFormat::Int16 ? SOXR_INT16_I : SOXR_FLOAT32_I;
+      to_.sampleFormat == SampleFormat::Int16 ? SOXR_INT16_I : SOXR_FLOAT32_I;
   soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, output);
   soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
   soxr_error_t error = nullptr;
-  resampler_.reset(soxr_create(from.sampleRate, to.sampleRate, 1, &error, &io, &quality, nullptr));
+  resampler_.reset(soxr_create(from_.sampleRate, to_.sampleRate, 1, &error, &io, &quality, nullptr));
   if (error != nullptr || !resampler_) {
     throw Failure(std::string("libsoxr: ") + (error != nullptr ? error : "no resampler"));
   }
@@ -55,15 +60,41 @@ void SoxrConverter::mixDown(const PcmBuffer& input) {
   }
 }
 
-void SoxrConverter::convert(const PcmBuffer& input, PcmBuffer& output) {
-  if (!(input.format() == from_) || !(output.format() == to_)) {
-    throw Failure("the buffer is not in the converter's format");
-  }
+PcmBuffer SoxrConverter::convert(const PcmBuffer& input) {
+  if (!(input.format() == from_)) throw Failure("the buffer is not in the converter's format");
   mixDown(input);
-  std::size_t used = 0;
-  std::size_t made = 0;
-  soxr_error_t error = soxr_process(resampler_.get(), mono_.data(), mono_.size(), &used,
-                                    output.buffers()[0].data, output.frameCapacity(), &made);
-  if (error != nullptr) throw Failure(std::string("libsoxr: ") + error);
-  output.setFrameLength(static_cast<std::uint32_t>(made));
+  return run(mono_.data(), mono_.size());
+}
+
+PcmBuffer SoxrConverter::flush() {
+  PcmBuffer tail = run(nullptr, 0);
+  open();  // a drained resampler takes no more input
+  return tail;
+}
+
+PcmBuffer SoxrConverter::run(const float* input, std::size_t frames) {
+  const std::size_t sampleBytes = to_.bytesPerFrame();
+  const double ratio = to_.sampleRate / from_.sampleRate;
+  // Room for what this input makes; the loop goes on while the output keeps filling it.
+  const std::size_t room = static_cast<std::size_t>(std::ceil(frames * ratio)) + 256;
+  made_.clear();
+  std::size_t taken = 0;
+  for (;;) {
+    const std::size_t at = made_.size();
+    made_.resize(at + room * sampleBytes);
+    std::size_t used = 0;
+    std::size_t out = 0;
+    soxr_error_t error = soxr_process(resampler_.get(), input ? input + taken : nullptr,
+                                      input ? frames - taken : 0, &used, made_.data() + at, room,
+                                      &out);
+    if (error != nullptr) throw Failure(std::string("libsoxr: ") + error);
+    taken += used;
+    made_.resize(at + out * sampleBytes);
+    if (taken >= frames && out < room) break;
+  }
+  const auto length = static_cast<std::uint32_t>(made_.size() / sampleBytes);
+  PcmBuffer output(to_, length);
+  output.setFrameLength(length);
+  if (length > 0) std::memcpy(output.buffers()[0].data, made_.data(), made_.size());
+  return output;
 }

@@ -8,13 +8,15 @@
 struct soxr;
 
 // One libsoxr resampler from a given input format to a mono output. The input is first mixed
-// to mono 32-bit float (channels averaged); the resampler keeps its filter state across calls.
+// to mono 32-bit float (channels averaged); the resampler keeps its filter state across calls
+// until flush() drains it.
 class SoxrConverter : public AudioConverter {
  public:
   // Throws Failure when libsoxr refuses the formats.
   SoxrConverter(const PcmFormat& from, const PcmFormat& to);
 
-  void convert(const PcmBuffer& input, PcmBuffer& output) override;
+  PcmBuffer convert(const PcmBuffer& input) override;
+  PcmBuffer flush() override;
 
   // Whether a converter can be made between the two formats.
   static bool handles(const PcmFormat& from, const PcmFormat& to);
@@ -25,9 +27,14 @@ class SoxrConverter : public AudioConverter {
   };
 
   void mixDown(const PcmBuffer& input);
+  // Runs the resampler over the input (null: the end of the stream) until it has taken all of
+  // it and has nothing more to give.
+  PcmBuffer run(const float* input, std::size_t frames);
+  void open();
 
   PcmFormat from_;
   PcmFormat to_;
   std::unique_ptr<soxr, Delete> resampler_;
   std::vector<float> mono_;
+  std::vector<std::byte> made_;
 };

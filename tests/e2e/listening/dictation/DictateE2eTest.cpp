@@ -133,6 +133,29 @@ class HeadsetSoundServer {
   pid_t pid_ = -1;
 };
 
+// The test services' sound server, stopped with SIGSTOP as a hung server would be, and always
+// continued again, so later tests find it working.
+class HungSoundServer {
+ public:
+  HungSoundServer() {
+    const char* dir = std::getenv("VESK_SERVICES_DIR");
+    EXPECT_NE(dir, nullptr);
+    RunResult found = runProgram("/usr/bin/pgrep", {"-f", std::string(dir ? dir : "") + "/pulse.sock"});
+    pid_ = std::atoi(found.out.c_str());
+    EXPECT_GT(pid_, 0) << found.out << found.err;
+  }
+  ~HungSoundServer() { resume(); }
+  void hang() {
+    if (pid_ > 0) kill(pid_, SIGSTOP);
+  }
+  void resume() {
+    if (pid_ > 0) kill(pid_, SIGCONT);
+  }
+
+ private:
+  pid_t pid_ = 0;
+};
+
 class DictateE2eTest : public ::testing::Test {
  protected:
   void SetUp() override { requireServices(); }
@@ -326,4 +349,51 @@ TEST_F(DictateE2eTest, OnAHeadsetListeningWaitsForRealSound) {
   process->write("cancel\n");
   ASSERT_EQ(process->waitExit(10s), 0) << process->err();
   EXPECT_NE(logOf(scratch).find(" dictate listening\n"), std::string::npos);
+}
+
+// A sound server that stops answering while a dictation starts, or while it captures: "cancel"
+// and the end of input end the process within a second, "stop" within its drain (1 s) and a
+// second, each with "done" and status 0.
+TEST_F(DictateE2eTest, EndingsFinishInTimeWhenTheSoundServerHangs) {
+  struct Case {
+    std::string mode;
+    bool capturing;
+    std::string ending;
+  };
+  std::vector<Case> cases;
+  for (const std::string ending : {"cancel", "stop", "close"}) {
+    cases.push_back({"mic", false, ending});
+    cases.push_back({"hold", false, ending});
+    cases.push_back({"hold-keep", true, ending});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode + (c.capturing ? " capturing, " : " starting, ") + c.ending);
+    std::filesystem::remove(scratch.dataHome() / "com.quorvel.vesk/dictate.log");
+    HungSoundServer server;
+    auto process = dictate(c.mode);
+    if (c.capturing) {
+      ASSERT_TRUE(listening(*process)) << process->err();
+    } else {
+      // Past the microphone check: the session has begun its start.
+      for (int i = 0; i < 500 && logOf(scratch).find(" dictate start pid=") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(2ms);
+      }
+      ASSERT_NE(logOf(scratch).find(" dictate start pid="), std::string::npos) << process->err();
+    }
+    server.hang();
+    std::this_thread::sleep_for(200ms);
+    const auto began = std::chrono::steady_clock::now();
+    if (c.ending == "close") {
+      process->closeInput();
+    } else {
+      process->write(c.ending + "\n");
+    }
+    const int status = process->waitExit(5s);
+    const auto took = std::chrono::steady_clock::now() - began;
+    server.resume();
+    EXPECT_EQ(status, 0) << process->err();
+    EXPECT_LT(took, c.ending == "stop" ? 2200ms : 1200ms);
+    ASSERT_FALSE(process->lines().empty());
+    EXPECT_EQ(process->lines().back(), R"({"kind":"done"})");
+  }
 }

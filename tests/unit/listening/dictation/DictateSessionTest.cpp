@@ -32,6 +32,8 @@ class DictateSessionTest : public ::testing::Test {
     timings.dictateSilent = 300ms;
     timings.dictateCap = 800ms;
     timings.dictateNoAudio = 50ms;
+    timings.dictateDrain = 200ms;
+    timings.endingGrace = 300ms;
     fakes.audioInput->sourceFormat = PcmFormat{16000, 1, SampleFormat::Int16, true};
     setRunLog(std::make_shared<RunLog>(scratch.root() / "dictate.log", console));
   }
@@ -257,4 +259,65 @@ TEST_F(DictateSessionTest, ACancelDuringAHoldStartEndsAtOnce) {
   EXPECT_EQ(kinds().back(), "done");
   EXPECT_EQ(console.stdoutText().find("\"partial\""), std::string::npos);
   starting.join();
+}
+
+// A sound server that stops answering while the microphone starts: a cancel still ends at once,
+// a stop within its drain and the grace, each with "done" as the very last line.
+TEST_F(DictateSessionTest, EndingsFinishInTimeWhileTheSoundServerHangs) {
+  for (const bool hold : {false, true}) {
+    for (const std::string ending : {"cancel", "stop"}) {
+      SCOPED_TRACE((hold ? "hold " : "hands-free ") + ending);
+      statuses.clear();
+      fakes.audioInput->hang = true;
+      const int recording = fakes.audioInput->recording;
+      auto session = make(hold ? INF : 1.5, hold);
+      std::thread starting([&] {
+        try {
+          session->start();
+        } catch (...) {
+        }
+      });
+      while (fakes.audioInput->recording == recording) std::this_thread::sleep_for(1ms);
+      const auto began = std::chrono::steady_clock::now();
+      ending == "cancel" ? session->cancel() : session->stop();
+      EXPECT_EQ(endStatus(1000ms), 0);
+      EXPECT_LT(std::chrono::steady_clock::now() - began,
+                ending == "cancel" ? timings.endingGrace : timings.dictateDrain + timings.endingGrace);
+      fakes.audioInput->answer();  // the start goes on, and must write nothing more
+      starting.join();
+      std::this_thread::sleep_for(50ms);
+      EXPECT_EQ(kinds().back(), "done");
+    }
+  }
+}
+
+// The decoder can't settle the last phrase within the drain: the phrase already shown still
+// ends as a line, before "done".
+TEST_F(DictateSessionTest, AShownPhraseEndsAsALineWhenTheDrainRunsOut) {
+  fakes.speechEngine->decoderDelay = 60ms;
+  auto session = make(INF);
+  session->start();
+  say({1, 2, 2, 2, 2, 2, 2, 2});
+  std::this_thread::sleep_for(150ms);
+  session->stop();
+  EXPECT_EQ(endStatus(), 0);
+  std::this_thread::sleep_for(300ms);
+  const auto all = events();
+  ASSERT_GE(all.size(), 3u);
+  EXPECT_EQ(all.back()["kind"], "done");
+  EXPECT_EQ(all[all.size() - 2]["kind"], "line");
+  EXPECT_EQ(all[all.size() - 2]["text"], all[all.size() - 3]["text"]);
+  EXPECT_EQ(all[all.size() - 3]["kind"], "partial");
+}
+
+// Results the decoder still works out after a cancel are never written after "done".
+TEST_F(DictateSessionTest, NothingFollowsDoneAfterACancel) {
+  fakes.speechEngine->decoderDelay = 20ms;
+  auto session = make(INF);
+  session->start();
+  say({1, 2, 0, 3, 0, 1, 0});
+  session->cancel();
+  EXPECT_EQ(endStatus(), 0);
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(kinds().back(), "done");
 }

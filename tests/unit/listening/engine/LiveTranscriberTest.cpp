@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 
 #include "fakes/FakeConsole.h"
 #include "fakes/FakePlatform.h"
@@ -55,7 +56,7 @@ TEST_F(LiveTranscriberTest, AMissingModelIsReportedThenNeedsDownload) {
   std::vector<bool> told;
   try {
     LiveTranscriber::make(*fakes.speechEngine, *fakes.audioConverters, lines, "en_GB",
-                          [&](bool here) { told.push_back(here); });
+                          [&](bool installed) { told.push_back(installed); });
     FAIL() << "no failure";
   } catch (const NeedsDownload& missing) {
     EXPECT_STREQ(missing.what(),
@@ -68,7 +69,7 @@ TEST_F(LiveTranscriberTest, AMissingModelIsReportedThenNeedsDownload) {
 
   fakes.speechEngine->modelInstalled = true;
   LiveTranscriber::make(*fakes.speechEngine, *fakes.audioConverters, lines, "en_US",
-                        [&](bool here) { told.push_back(here); });
+                        [&](bool installed) { told.push_back(installed); });
   EXPECT_EQ(told, (std::vector<bool>{false, true}));
 }
 
@@ -136,6 +137,15 @@ TEST_F(LiveTranscriberTest, OneConverterPerInputFormat) {
   EXPECT_EQ(heard(), (std::vector<Result>{{"hello", false}, {"hello", true}}));
 }
 
+TEST_F(LiveTranscriberTest, WhatTheConverterHoldsBackReachesTheDecoderAtTheEnd) {
+  fakes.audioConverters->heldBack = 1600;
+  auto transcriber = make();
+  start(*transcriber);
+  transcriber->feed(floats(48000, 1, std::vector<float>(4800, 2.0f / 32768.0f)));
+  transcriber->finish();
+  EXPECT_EQ(heard(), (std::vector<Result>{{"world", false}, {"world", true}}));
+}
+
 TEST_F(LiveTranscriberTest, ManyChannelsAreReducedToTheFirstButTwoAreLeftToTheConverter) {
   auto transcriber = make();
   start(*transcriber);
@@ -169,21 +179,28 @@ TEST_F(LiveTranscriberTest, ADecoderFailureEndsTheResultsWithAnErrorLine) {
   transcriber->feed(spoken(1));
   transcriber->feed(spoken(2));
   transcriber->finish();
-  EXPECT_EQ(heard(), (std::vector<Result>{{"hello", false}}));
+  // The phrase already shown still ends as final.
+  EXPECT_EQ(heard(), (std::vector<Result>{{"hello", false}, {"hello", true}}));
   EXPECT_EQ(console.stdoutText(),
             "{\"kind\":\"error\",\"message\":\"Speech results ended: decoder broke\"}\n");
 }
 
-TEST_F(LiveTranscriberTest, ASlowDecoderIsCutShortByTheDrain) {
+// A decoder that can't keep up is cut short by the drain, but the phrase it already showed
+// still ends as final, and nothing comes after finish().
+TEST_F(LiveTranscriberTest, ASlowDecoderIsCutShortButItsShownPhraseSettles) {
   fakes.speechEngine->decoderDelay = std::chrono::milliseconds(50);
   auto transcriber = make();
   start(*transcriber);
   for (int i = 0; i < 40; ++i) transcriber->feed(spoken(1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(120));
   const auto began = std::chrono::steady_clock::now();
   transcriber->finish(0.1);
   EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(1000));
   EXPECT_LT(fakes.speechEngine->lastDecoder->processed, 40);
-  for (const auto& [text, isFinal] : heard()) EXPECT_FALSE(isFinal);
+  const auto settled = heard();
+  EXPECT_EQ(settled, (std::vector<Result>{{"hello", false}, {"hello", true}}));
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  EXPECT_EQ(heard(), settled);
 }
 
 TEST(SpeechLocale, ComesFromTheLocaleSettings) {

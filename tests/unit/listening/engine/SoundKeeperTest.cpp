@@ -52,11 +52,14 @@ TEST(SoundKeeper, KeepsTheBeginningUpToItsLimit) {
   EXPECT_EQ(littleAt(file, 40, 4), 32000u);
   EXPECT_EQ(littleAt(file, 44, 2), 1u);
   EXPECT_EQ(littleAt(file, file.size() - 2, 2), 10u);
-  EXPECT_EQ(converters.made, 1);
+  EXPECT_EQ(converters.made, 0);
 }
 
-TEST(SoundKeeper, AFormatChangeBuildsANewConverter) {
+// The converter holds back the end of each buffer as a filter does; the held frames still
+// reach the recording, at a format change and at the end.
+TEST(SoundKeeper, AFormatChangeBuildsANewConverterAndNoFrameIsLost) {
   FakeAudioConverters converters;
+  converters.heldBack = 40;
   auto keeper = std::make_shared<SoundKeeper>(converters);
   keeper->keep(floats(48000, 1, std::vector<float>(480, 0.5f)));
   keeper->keep(floats(48000, 1, std::vector<float>(480, 0.5f)));
@@ -119,7 +122,3 @@ TEST(PcmCopies, ChannelZeroReadsInterleavedSamplesAsFloat) {
   EXPECT_FALSE(LiveTranscriber::channel0(pcmOf<double>(16000, 1, SampleFormat::Float64, {0.5})));
 }
 
-TEST(PcmCopies, OutputRoomFollowsTheRateChange) {
-  EXPECT_EQ(LiveTranscriber::outputCapacity(48000, 16000, 4800), 1664u);
-  EXPECT_EQ(LiveTranscriber::outputCapacity(44100, 16000, 4096), 1551u);
-}

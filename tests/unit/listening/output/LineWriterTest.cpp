@@ -54,3 +54,17 @@ TEST(LineWriter, TwoThreadsWritingAtOnceGiveWholeLines) {
   EXPECT_EQ(count, 2000);
   EXPECT_EQ(console.stdoutWrites(), 2000);
 }
+
+TEST(LineWriter, NothingFollowsTheLastLineAndALongLineGoesOutInPieces) {
+  FakeConsole console;
+  LineWriter writer(console);
+  writer.writeStreamed("sound", "wav", [](const auto& piece) {
+    piece("UklG");
+    piece("Rg==");
+  });
+  writer.writeLast("done");
+  writer.write("line", {{"text", "late"}});
+  writer.writeLast("done");
+  writer.writeStreamed("sound", "wav", [](const auto& piece) { piece("late"); });
+  EXPECT_EQ(console.stdoutText(), "{\"kind\":\"sound\",\"wav\":\"UklGRg==\"}\n{\"kind\":\"done\"}\n");
+}
