@@ -17,7 +17,7 @@
 #include "listening/output/LineWriter.h"
 #include "listening/engine/NeedsDownload.h"
 #include "listening/output/RunLog.h"
-#include "main/AppFolder.h"
+#include "platform/XdgFolders.h"
 #include "main/Console.h"
 #include "main/Context.h"
 #include "main/ExitStatus.h"
@@ -56,7 +56,7 @@ void runDictate(Context& context, double quietSeconds, bool hold, bool keep) {
   std::signal(SIGPIPE, SIG_IGN);
 
   // The log holds only the latest dictation.
-  const auto logPath = appFolder() / "dictate.log";
+  const auto logPath = XdgFolders().appFolder() / "dictate.log";
   std::error_code ignored;
   std::filesystem::remove(logPath, ignored);
   setRunLog(std::make_shared<RunLog>(logPath, console));

@@ -1,5 +1,0 @@
-#include "main/AppFolder.h"
-
-#include "platform/XdgFolders.h"
-
-std::filesystem::path appFolder() { return XdgFolders().appFolder(); }
