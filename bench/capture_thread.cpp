@@ -1,5 +1,6 @@
-// What the capture thread pays per 4096-frame buffer: the meter's scan plus the copy that hands
-// the buffer on (the transcriber's feed and the kept sound each make one).
+// What the capture thread pays per buffer: the meter's scan plus the copy that hands the buffer
+// on (the transcriber's feed and the kept sound each make one), for the 20 ms buffers of 16 kHz
+// mono the microphone now delivers and the 4096-frame 48 kHz stereo buffers it delivered before.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -9,14 +10,18 @@
 #include "listening/engine/LiveTranscriber.h"
 
 int main() {
-  constexpr std::uint32_t FRAMES = 4096;
   constexpr int ROUNDS = 20000;
-  for (std::uint32_t channels : {1u, 2u}) {
-    const PcmFormat format{48000, channels, SampleFormat::Float32, true};
-    std::vector<float> samples(FRAMES * channels);
+  struct Shape {
+    PcmFormat format;
+    std::uint32_t frames;
+  };
+  for (const Shape& shape : {Shape{{16000, 1, SampleFormat::Float32, true}, 320},
+                             Shape{{48000, 2, SampleFormat::Float32, true}, 4096}}) {
+    const PcmFormat& format = shape.format;
+    std::vector<float> samples(std::size_t{shape.frames} * format.channels);
     for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = 0.3f * std::sin(0.01f * i);
     std::byte* data = reinterpret_cast<std::byte*>(samples.data());
-    const PcmBuffer buffer = PcmBuffer::view(format, FRAMES, std::span<std::byte* const>(&data, 1));
+    const PcmBuffer buffer = PcmBuffer::view(format, shape.frames, std::span<std::byte* const>(&data, 1));
     AudioMeter meter;
     std::size_t kept = 0;
     const auto started = std::chrono::steady_clock::now();
@@ -28,10 +33,11 @@ int main() {
     const double micros =
         std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - started).count() /
         ROUNDS;
-    const double bufferMicros = 1e6 * FRAMES / format.sampleRate;
-    std::printf("capture thread, 4096 frames of 48 kHz %u ch float (meter + copy): %.2f us per "
-                "buffer, %.3f%% of the buffer's %.0f us (%zu frames copied)\n",
-                channels, micros, 100.0 * micros / bufferMicros, bufferMicros, kept);
+    const double bufferMicros = 1e6 * shape.frames / format.sampleRate;
+    std::printf("capture thread, %u frames of %s (meter + copy): %.2f us per buffer, %.3f%% of the "
+                "buffer's %.0f us (%zu frames copied)\n",
+                shape.frames, format.describe().c_str(), micros, 100.0 * micros / bufferMicros,
+                bufferMicros, kept);
   }
   return 0;
 }

@@ -1,29 +1,68 @@
-// The built bridge dictating through the virtual microphone of the test services: the time from
-// the end of speech to its "line" event, and the peak memory of a two-minute hold-keep dictation.
+// The built bridge dictating through the virtual microphone of the test services, measured as
+// the parent app sees it:
+//   - the time from the last speech sample played into the microphone to its "line", and the
+//     words right, on the book-reading recordings in one hold dictation;
+//   - the process CPU of a whole `listen dictate mic` on the same recordings, over the bare
+//     decoder's CPU on the same audio (a peer measured in the same run);
+//   - the peak resident memory of a two-minute hold-keep dictation, beside the bare decoder's;
+//   - in hold modes, the time from the process start to the first captured buffer.
+// Each figure is printed with its target and with the figure of the dictation as it landed
+// (before this engine's tuning), measured with this same program on the same machine.
 // Run by `make bench`, which starts the services.
+//   bench_dictation [--landed] [--quick] [BINARY]: BINARY instead of this build's; --landed makes
+//   the peer decoder use the library's own settings, as the landed dictation did; --quick measures
+//   only the latency, the words and the CPU.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <mutex>
 #include <optional>
+#include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/linux/pocketsphinx/PocketSphinxDecoder.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 const std::string DATA = "/usr/share/pocketsphinx/test/data/";
+std::string binary = VESK_BINARY;
+
+struct Recording {
+  std::string file;
+  std::string words;
+};
+
+const std::vector<Recording>& recordings() {
+  static const std::vector<Recording> RECORDINGS = {
+      {"goforward.raw", "go forward ten meters"},
+      {"librivox/sense_and_sensibility_01_austen_64kb-0870.wav",
+       "and mister john dashwood had then leisure to consider how much there might be prudently "
+       "in his power to do for them"},
+      {"librivox/sense_and_sensibility_01_austen_64kb-0880.wav", "he was not an ill disposed young man"},
+      {"librivox/sense_and_sensibility_01_austen_64kb-0890.wav",
+       "unless to be rather cold hearted and rather selfish is to be ill disposed"},
+      {"librivox/sense_and_sensibility_01_austen_64kb-0920.wav",
+       "had he married a more a amiable woman he might have been made still more respectable than "
+       "he was"},
+      {"librivox/sense_and_sensibility_01_austen_64kb-0930.wav", "he might even have been made amiable himself"},
+  };
+  return RECORDINGS;
+}
 
 // One vesk-native run with stdin held open and every stdout line stamped as it arrives.
 class Dictation {
@@ -31,11 +70,12 @@ class Dictation {
   explicit Dictation(const std::string& mode) {
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC)) std::exit(1);
+    began_ = Clock::now();
     pid_ = fork();
     if (pid_ == 0) {
       dup2(in[0], 0);
       dup2(out[1], 1);
-      execl(VESK_BINARY, VESK_BINARY, "listen", "dictate", mode.c_str(), static_cast<char*>(nullptr));
+      execl(binary.c_str(), binary.c_str(), "listen", "dictate", mode.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     close(in[0]);
@@ -43,10 +83,10 @@ class Dictation {
     in_ = in[1];
     reader_ = std::thread([this, fd = out[0]] {
       std::string pending;
-      char buffer[65536];
-      for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) {
+      std::vector<char> buffer(1 << 20);
+      for (ssize_t n; (n = read(fd, buffer.data(), buffer.size())) > 0;) {
         const auto now = Clock::now();
-        pending.append(buffer, static_cast<std::size_t>(n));
+        pending.append(buffer.data(), static_cast<std::size_t>(n));
         std::lock_guard guard(mutex_);
         for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
           lines_.emplace_back(now, pending.substr(0, end));
@@ -57,32 +97,32 @@ class Dictation {
     });
   }
   ~Dictation() {
-    kill(pid_, SIGKILL);
+    if (!exited_) kill(pid_, SIGKILL);
     waitExit();
     close(in_);
+  }
+  Clock::time_point began() const { return began_; }
+  void say(const std::string& word) {
+    const std::string line = word + "\n";
+    if (write(in_, line.data(), line.size()) < 0) std::perror("write");
   }
   // When the first line of the kind came, waiting up to the limit.
   std::optional<Clock::time_point> when(const std::string& kind, std::chrono::seconds limit) {
     const auto deadline = Clock::now() + limit;
-    const std::string prefix = "{\"kind\":\"" + kind + "\"";
     while (Clock::now() < deadline) {
-      {
-        std::lock_guard guard(mutex_);
-        for (const auto& [at, line] : lines_) {
-          if (line.rfind(prefix, 0) == 0) return at;
-        }
-      }
+      for (const auto& [at, line] : lines(kind)) return at;
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return std::nullopt;
   }
-  std::string text(const std::string& kind) {
-    std::lock_guard guard(mutex_);
+  std::vector<std::pair<Clock::time_point, std::string>> lines(const std::string& kind) {
     const std::string prefix = "{\"kind\":\"" + kind + "\"";
-    for (const auto& [at, line] : lines_) {
-      if (line.rfind(prefix, 0) == 0) return line;
+    std::lock_guard guard(mutex_);
+    std::vector<std::pair<Clock::time_point, std::string>> found;
+    for (const auto& entry : lines_) {
+      if (entry.second.rfind(prefix, 0) == 0) found.push_back(entry);
     }
-    return "";
+    return found;
   }
   // Peak resident memory so far, in kB.
   long peakKb() const {
@@ -94,82 +134,223 @@ class Dictation {
   }
   bool running() {
     if (exited_) return false;
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) exited_ = true;
+    if (wait4(pid_, nullptr, WNOHANG, &usage_) == pid_) exited_ = true;
     return !exited_;
   }
   void waitExit() {
-    if (!exited_) waitpid(pid_, nullptr, 0);
+    if (!exited_) wait4(pid_, nullptr, 0, &usage_);
     exited_ = true;
     if (reader_.joinable()) reader_.join();
   }
+  // User and system CPU of the whole process, once it has exited.
+  double cpuSeconds() const {
+    return usage_.ru_utime.tv_sec + usage_.ru_utime.tv_usec / 1e6 + usage_.ru_stime.tv_sec +
+           usage_.ru_stime.tv_usec / 1e6;
+  }
 
  private:
+  Clock::time_point began_;
   pid_t pid_ = -1;
   int in_ = -1;
   bool exited_ = false;
+  rusage usage_{};
   std::thread reader_;
   std::mutex mutex_;
   std::vector<std::pair<Clock::time_point, std::string>> lines_;
 };
 
-int play(const std::string& file, bool raw) {
-  std::string command = "paplay --device=micfeed ";
-  if (raw) command += "--raw --rate=16000 --channels=1 --format=s16le ";
-  return std::system((command + file).c_str());
-}
-
-// Seconds of near-silence at the end of a 16 kHz mono 16-bit raw recording.
-double trailingQuiet(const std::string& path) {
+std::string fileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const std::size_t count = bytes.size() / 2;
-  std::size_t last = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    std::int16_t sample;
-    std::memcpy(&sample, bytes.data() + 2 * i, 2);
-    if (std::abs(sample) > 1000) last = i;
-  }
-  return static_cast<double>(count - last) / 16000.0;
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-}  // namespace
-
-int main() {
-  if (!std::getenv("VESK_TEST_SERVICES")) {
-    std::printf("the test services are not running: run through tests/services/with-services.sh\n");
-    return 1;
+// 16 kHz mono 16-bit samples of a raw file, or of a WAV file's data chunk.
+std::vector<std::int16_t> samplesOf(const std::string& path) {
+  std::string bytes = fileBytes(path);
+  if (bytes.rfind("RIFF", 0) == 0) {
+    auto data = bytes.find("data");
+    bytes = data == std::string::npos ? "" : bytes.substr(data + 8);
   }
-  const std::string recording = DATA + "goforward.raw";
-  const double quiet = trailingQuiet(recording);
-  for (int round = 1; round <= 3; ++round) {
-    Dictation dictation("mic");
-    if (!dictation.when("listening", std::chrono::seconds(15))) return 1;
-    play(recording, true);
-    const auto speechEnded = Clock::now() - std::chrono::duration_cast<Clock::duration>(
-                                                   std::chrono::duration<double>(quiet));
-    auto line = dictation.when("line", std::chrono::seconds(10));
-    if (!line) {
-      std::printf("round %d: no line\n", round);
-      continue;
+  std::vector<std::int16_t> samples(bytes.size() / 2);
+  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+  return samples;
+}
+
+// Plays a recording into the virtual microphone; returns when its last sample has been played.
+void play(const Recording& recording) {
+  std::string command = "paplay --device=micfeed ";
+  if (recording.file.size() > 4 && recording.file.substr(recording.file.size() - 4) == ".raw") {
+    command += "--raw --rate=16000 --channels=1 --format=s16le ";
+  }
+  if (std::system((command + DATA + recording.file).c_str()) != 0) std::printf("paplay failed\n");
+}
+
+// Seconds of near-silence at the end of a recording: its last speech sample is that long before
+// its end.
+double trailingQuiet(const std::string& path) {
+  const auto samples = samplesOf(path);
+  std::size_t last = 0;
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    if (std::abs(samples[i]) > 1000) last = i;
+  }
+  return static_cast<double>(samples.size() - last) / 16000.0;
+}
+
+std::string textOf(const std::string& line) {
+  const std::string key = "\"text\":\"";
+  const auto at = line.find(key);
+  if (at == std::string::npos) return "";
+  return line.substr(at + key.size(), line.find('"', at + key.size()) - at - key.size());
+}
+
+int matched(const std::string& spoken, const std::string& heard) {
+  std::multiset<std::string> got;
+  std::istringstream h(heard);
+  for (std::string w; h >> w;) got.insert(w);
+  int count = 0;
+  std::istringstream s(spoken);
+  for (std::string w; s >> w;) {
+    auto at = got.find(w);
+    if (at != got.end()) {
+      ++count;
+      got.erase(at);
     }
-    std::printf("end of speech to \"line\", round %d: %.0f ms  %s\n", round,
-                std::chrono::duration<double, std::milli>(*line - speechEnded).count(),
-                dictation.text("line").c_str());
-    dictation.waitExit();
   }
+  return count;
+}
 
+int wordCount(const std::string& text) {
+  std::istringstream in(text);
+  return static_cast<int>(std::distance(std::istream_iterator<std::string>(in), {}));
+}
+
+double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// The peer: a process that loads the decoder and decodes the recordings as fast as it can, one
+// utterance each. Its CPU and peak memory, from the kernel.
+struct Peer {
+  double cpuSeconds = 0;
+  double peakMb = 0;
+};
+
+Peer bareDecoder(const PocketSphinxDecoder::Tuning& tuning) {
+  const pid_t child = fork();
+  if (child == 0) {
+    PocketSphinxDecoder decoder("/usr/share/pocketsphinx/model/en-us", "en-us", "en-us.lm.bin",
+                                "cmudict-en-us.dict", tuning);
+    for (const auto& recording : recordings()) {
+      const auto samples = samplesOf(DATA + recording.file);
+      decoder.startUtterance();
+      for (std::size_t at = 0; at < samples.size(); at += 2048) {
+        decoder.process(std::span(samples).subspan(at, std::min<std::size_t>(2048, samples.size() - at)));
+      }
+      decoder.endUtterance();
+    }
+    _exit(0);
+  }
+  rusage usage{};
+  wait4(child, nullptr, 0, &usage);
+  return {usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+              usage.ru_stime.tv_usec / 1e6,
+          usage.ru_maxrss / 1024.0};
+}
+
+// The dictation as it landed, measured with this program (--landed) on this machine: the
+// "before" of each figure.
+struct Landed {
+  const char* latency = "median 0.97 s, worst 1.20 s";
+  const char* words = "53 of 75";
+  const char* cpu = "1.37x";
+  const char* memory = "133.6 MB";
+  const char* holdStart = "139 ms";
+} LANDED;
+
+void latencyAndWords() {
+  Dictation held("hold");
+  if (!held.when("listening", std::chrono::seconds(15))) {
+    std::printf("no listening line\n");
+    return;
+  }
+  std::vector<double> latencies;
+  int right = 0, spoken = 0;
+  for (const auto& recording : recordings()) {
+    const auto started = Clock::now();
+    play(recording);
+    const auto speechEnded = Clock::now() - std::chrono::duration_cast<Clock::duration>(
+                                                std::chrono::duration<double>(trailingQuiet(DATA + recording.file)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    std::string heard;
+    std::optional<Clock::time_point> last;
+    for (const auto& [at, line] : held.lines("line")) {
+      if (at < started) continue;
+      heard += textOf(line) + " ";
+      last = at;
+    }
+    const int words = matched(recording.words, heard);
+    right += words;
+    spoken += wordCount(recording.words);
+    if (last) latencies.push_back(ms(*last - speechEnded));
+    std::printf("  %-58s end of speech to \"line\" %6.0f ms, words %2d of %2d: %s\n",
+                recording.file.c_str(), last ? ms(*last - speechEnded) : -1.0, words,
+                wordCount(recording.words), heard.c_str());
+  }
+  held.say("cancel");
+  held.waitExit();
+  std::sort(latencies.begin(), latencies.end());
+  const double median = latencies.empty() ? -1 : latencies[latencies.size() / 2] / 1000.0;
+  const double worst = latencies.empty() ? -1 : latencies.back() / 1000.0;
+  std::printf("end of speech to \"line\": median %.2f s, worst %.2f s (target at most 0.40 s; "
+              "landed %s)\n",
+              median, worst, LANDED.latency);
+  std::printf("words right on the recordings: %d of %d (target at least 54; landed %s)\n", right,
+              spoken, LANDED.words);
+}
+
+void cpu(const Peer& peer) {
+  Dictation dictation("mic");
+  if (!dictation.when("listening", std::chrono::seconds(15))) return;
+  for (const auto& recording : recordings()) play(recording);
+  dictation.waitExit();
+  std::printf("process CPU of listen dictate mic on the recordings: %.2f s; bare decoder on the "
+              "same audio: %.2f s; ratio %.2fx (target at most 1.10x; landed %s); the bare "
+              "decoder's peak memory %.1f MB\n",
+              dictation.cpuSeconds(), peer.cpuSeconds, dictation.cpuSeconds() / peer.cpuSeconds,
+              LANDED.cpu, peer.peakMb);
+}
+
+void holdStart() {
+  // The kept sound starts with the first captured buffer and ends with the stop: the process
+  // start to the first buffer is what the recording lacks of the process's life until the stop.
+  std::vector<double> starts;
+  for (int round = 0; round < 3; ++round) {
+    Dictation held("hold-keep");
+    if (!held.when("listening", std::chrono::seconds(15))) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    const auto stopped = Clock::now();
+    held.say("stop");
+    held.waitExit();
+    const auto sound = held.lines("sound");
+    if (sound.empty()) return;
+    const std::string& line = sound.front().second;
+    const std::size_t base64 = line.size() - std::strlen("{\"kind\":\"sound\",\"wav\":\"\"}") -
+                               static_cast<std::size_t>(std::count(line.begin(), line.end(), '\\'));
+    const double seconds = (base64 / 4.0 * 3.0 - 44) / 32000.0;
+    starts.push_back(ms(stopped - held.began()) - seconds * 1000.0);
+  }
+  std::sort(starts.begin(), starts.end());
+  std::printf("hold-keep: process start to the first captured buffer %.0f ms (median of 3; target "
+              "at most 150 ms; landed %s)\n",
+              starts[1], LANDED.holdStart);
+}
+
+void memory(const Peer& peer) {
   // Two minutes of hold-keep with speech all the way: the cap ends it, with the kept sound.
   Dictation held("hold-keep");
-  if (!held.when("listening", std::chrono::seconds(15))) return 1;
+  if (!held.when("listening", std::chrono::seconds(15))) return;
   const auto began = Clock::now();
   std::atomic<bool> talking{true};
   std::thread talker([&] {
-    const std::vector<std::string> files = {
-        DATA + "librivox/sense_and_sensibility_01_austen_64kb-0870.wav",
-        DATA + "librivox/sense_and_sensibility_01_austen_64kb-0890.wav",
-        DATA + "librivox/sense_and_sensibility_01_austen_64kb-0920.wav"};
-    for (std::size_t i = 0; talking; ++i) play(files[i % files.size()], false);
+    for (std::size_t i = 1; talking; ++i) play(recordings()[i % recordings().size()]);
   });
   long peak = 0;
   while (held.running() && Clock::now() - began < std::chrono::seconds(150)) {
@@ -180,8 +361,37 @@ int main() {
   talker.join();
   const double seconds = std::chrono::duration<double>(Clock::now() - began).count();
   held.waitExit();
-  const std::string sound = held.text("sound");
-  std::printf("hold-keep dictation of %.0f s: peak resident memory %.1f MB; \"sound\" line of %.2f MB\n",
-              seconds, peak / 1024.0, sound.size() / 1e6);
+  const auto sound = held.lines("sound");
+  std::printf("hold-keep dictation of %.0f s: peak resident memory %.1f MB (target at most 110 MB; "
+              "landed %s); the bare decoder's peak %.1f MB; \"sound\" line of %.2f MB\n",
+              seconds, peak / 1024.0, LANDED.memory, peer.peakMb,
+              sound.empty() ? 0.0 : sound.front().second.size() / 1e6);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool landed = false;
+  bool quick = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--landed") == 0) {
+      landed = true;
+    } else if (std::strcmp(argv[i], "--quick") == 0) {
+      quick = true;
+    } else {
+      binary = argv[i];
+    }
+  }
+  if (!std::getenv("VESK_TEST_SERVICES")) {
+    std::printf("the test services are not running: run through tests/services/with-services.sh\n");
+    return 1;
+  }
+  const Peer peer = bareDecoder(landed ? PocketSphinxDecoder::Tuning{}
+                                       : PocketSphinxDecoder::dictationTuning());
+  latencyAndWords();
+  cpu(peer);
+  if (quick) return 0;
+  holdStart();
+  memory(peer);
   return 0;
 }

@@ -41,6 +41,8 @@ class FakeAudioInput final : public AudioInput {
   std::atomic<int> closed{0};
   std::string lastSource = "-";
   bool lastVoiceProcessing = false;
+  PcmFormat lastFormat;
+  std::uint32_t lastFrames = 0;
 
   std::optional<Source> defaultSource() override { return defaultSourceValue; }
   std::vector<Source> sources() override {
@@ -48,8 +50,8 @@ class FakeAudioInput final : public AudioInput {
     return sourceList;
   }
   PcmFormat format(const std::string&) override { return sourceFormat; }
-  std::unique_ptr<CaptureStream> record(const std::string& source, const PcmFormat&,
-                                        bool voiceProcessing, std::uint32_t,
+  std::unique_ptr<CaptureStream> record(const std::string& source, const PcmFormat& format,
+                                        bool voiceProcessing, std::uint32_t frames,
                                         BufferHandler onBuffer) override {
     ++recording;
     {
@@ -61,6 +63,8 @@ class FakeAudioInput final : public AudioInput {
     handler_ = std::move(onBuffer);
     lastSource = source;
     lastVoiceProcessing = voiceProcessing;
+    lastFormat = format;
+    lastFrames = frames;
     ++opened;
     return std::make_unique<Stream>(*this);
   }

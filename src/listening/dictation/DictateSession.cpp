@@ -98,7 +98,9 @@ void DictateSession::startHandsFree() {
   transcriber->start([weak](const std::string& text, bool isFinal) {
     if (auto self = weak.lock()) self->heard(text, isFinal);
   });
-  auto mic = MicCapture::make(*platform.audioInput, services_.lines, false, false);
+  // The server delivers the sound at the recogniser's rate, in mono: no mix-down, no resampling.
+  auto mic = MicCapture::make(*platform.audioInput, services_.lines, false, false,
+                              platform.speechEngine->audioFormat().sampleRate);
   {
     std::unique_lock guard(mutex_);
     if (ending_) {
@@ -142,7 +144,8 @@ void DictateSession::startMicFirst() {
     }
   });
 
-  auto mic = MicCapture::make(*platform.audioInput, services_.lines, false, true);
+  auto mic = MicCapture::make(*platform.audioInput, services_.lines, false, true,
+                              platform.speechEngine->audioFormat().sampleRate);
   const bool modelInstalled = firstValue.get();
 
   // Job B: the built transcriber started and handed the waiting sound.

@@ -7,8 +7,10 @@
 #include "listening/engine/ListenFailure.h"
 
 std::shared_ptr<MicCapture> MicCapture::make(AudioInput& input, LineWriter& lines,
-                                             bool voiceProcessing, bool preferBuiltIn) {
-  std::shared_ptr<MicCapture> capture(new MicCapture(input, lines, voiceProcessing, preferBuiltIn));
+                                             bool voiceProcessing, bool preferBuiltIn,
+                                             double sampleRate) {
+  std::shared_ptr<MicCapture> capture(
+      new MicCapture(input, lines, voiceProcessing, preferBuiltIn, sampleRate));
   std::weak_ptr<MicCapture> weak = capture;
   capture->watchToken_ = input.watch([weak] {
     if (auto self = weak.lock()) {
@@ -21,11 +23,12 @@ std::shared_ptr<MicCapture> MicCapture::make(AudioInput& input, LineWriter& line
 }
 
 MicCapture::MicCapture(AudioInput& input, LineWriter& lines, bool voiceProcessing,
-                       bool preferBuiltIn)
+                       bool preferBuiltIn, double sampleRate)
     : input_(input),
       lines_(lines),
       voiceProcessing_(voiceProcessing),
       preferBuiltIn_(preferBuiltIn),
+      sampleRate_(sampleRate),
       queue_("vesk.mic") {}
 
 MicCapture::~MicCapture() {
@@ -122,16 +125,18 @@ void MicCapture::installTapAndStart(const BufferHandler& onBuffer) {
     std::lock_guard guard(mutex_);
     usingHeadset_ = headset;
   }
-  const PcmFormat format = input_.format(source);
+  PcmFormat format = input_.format(source);
   if (!(format.sampleRate > 0) || format.channels == 0) {
     throw ListenFailure("No microphone: the input device has no audio format");
   }
+  if (sampleRate_ > 0) format = PcmFormat{sampleRate_, 1, SampleFormat::Float32, true};
   {
     std::lock_guard guard(mutex_);
     formatText_ = format.describe();
   }
   // The handler captures the meter and the consumer as they are now.
-  stream_ = input_.record(source, format, voiceProcessing_, FRAMES_PER_BUFFER,
+  const auto frames = static_cast<std::uint32_t>(format.sampleRate * BUFFER_SECONDS);
+  stream_ = input_.record(source, format, voiceProcessing_, frames,
                           [meter = &meter_, delivering = delivering_, onBuffer](const PcmBuffer& buffer) {
                             if (!delivering->load(std::memory_order_relaxed)) return;
                             meter->saw(buffer);

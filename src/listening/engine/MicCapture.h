@@ -14,8 +14,8 @@
 class LineWriter;
 
 // Delivers the microphone's audio as PCM buffers to one callback: records the sound server's
-// default source in its own rate and channel count, in buffers of about 4096 frames, each one
-// counted by the meter first. It can move off a Bluetooth headset to the built-in microphone,
+// default source, in its own rate and channel count or, when a rate is asked for, in mono at that
+// rate (the server converts), in buffers of about 20 ms, each one counted by the meter first. It can move off a Bluetooth headset to the built-in microphone,
 // can ask for the server's echo canceller, and starts itself again when the default source
 // changes or its source goes away.
 //
@@ -26,12 +26,15 @@ class LineWriter;
 // usingHeadset_ and formatText_.
 class MicCapture : public std::enable_shared_from_this<MicCapture> {
  public:
-  static constexpr std::uint32_t FRAMES_PER_BUFFER = 4096;
+  // How much sound one buffer carries: short, so the end of speech is seen soon.
+  static constexpr double BUFFER_SECONDS = 0.02;
   static constexpr std::chrono::milliseconds STOP_WAIT{250};
   using BufferHandler = AudioInput::BufferHandler;
 
+  // sampleRate 0 keeps the source's own format; another asks for mono 32-bit float at that rate.
   static std::shared_ptr<MicCapture> make(AudioInput& input, LineWriter& lines,
-                                          bool voiceProcessing, bool preferBuiltIn);
+                                          bool voiceProcessing, bool preferBuiltIn,
+                                          double sampleRate = 0);
   ~MicCapture();
   MicCapture(const MicCapture&) = delete;
   MicCapture& operator=(const MicCapture&) = delete;
@@ -55,7 +58,8 @@ class MicCapture : public std::enable_shared_from_this<MicCapture> {
   AudioMeter& meter() { return meter_; }
 
  private:
-  MicCapture(AudioInput& input, LineWriter& lines, bool voiceProcessing, bool preferBuiltIn);
+  MicCapture(AudioInput& input, LineWriter& lines, bool voiceProcessing, bool preferBuiltIn,
+             double sampleRate);
 
   // On the queue: chooses the source, checks its format and opens the stream.
   void installTapAndStart(const BufferHandler& onBuffer);
@@ -65,6 +69,7 @@ class MicCapture : public std::enable_shared_from_this<MicCapture> {
   LineWriter& lines_;
   const bool voiceProcessing_;
   const bool preferBuiltIn_;
+  const double sampleRate_;
   std::mutex mutex_;
   bool usingHeadset_ = false;
   std::string formatText_;

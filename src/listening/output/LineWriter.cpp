@@ -56,7 +56,16 @@ void LineWriter::writeStreamed(std::string_view kind, std::string_view field, co
   queue_.sync([&] {
     if (closed_) return;
     console_.out(head);
-    pieces([this](std::string_view piece) { console_.out(piece); });
+    std::string escaped;
+    pieces([this, &escaped](std::string_view piece) {
+      // As in every line, "/" is written as "\/".
+      escaped.clear();
+      for (char c : piece) {
+        if (c == '/') escaped += '\\';
+        escaped += c;
+      }
+      console_.out(escaped);
+    });
     console_.out("\"}\n");
   });
 }

@@ -34,8 +34,8 @@ class LineWriter {
   // Writes the line and closes the writer: it is the last line of the process.
   void writeLast(std::string_view kind, const nlohmann::json& fields = nlohmann::json::object());
   // A line with one string field too long to hold at once ({"kind":"<kind>","<field>":"..."}):
-  // the pieces, which must need no JSON escaping (Base64, for one), go out as they come, and no
-  // other line comes between them.
+  // the pieces, which must need no JSON escaping but "/" (Base64, for one), go out as they come,
+  // and no other line comes between them.
   void writeStreamed(std::string_view kind, std::string_view field, const Pieces& pieces);
 
  private:

@@ -125,7 +125,7 @@ TEST_F(DictateSessionTest, QuietAfterSpeechEndsWithTheWordsAndDone) {
   EXPECT_NE(log.find(" dictate start pid="), std::string::npos);
   EXPECT_NE(log.find(" quiet=0.1\n"), std::string::npos);
   EXPECT_NE(log.find(" dictate model ready\n"), std::string::npos);
-  EXPECT_NE(log.find(" dictate microphone on {\"format\":\"16000 Hz, 1 ch, s16le\"}\n"),
+  EXPECT_NE(log.find(" dictate microphone on {\"format\":\"16000 Hz, 1 ch, float32le\"}\n"),
             std::string::npos);
   EXPECT_NE(log.find(" dictate stop\n"), std::string::npos);
 }

@@ -44,6 +44,17 @@ TEST_F(MicCaptureTest, EachBufferIsMeteredThenHandedOn) {
   EXPECT_EQ(buffers, 1);
   EXPECT_EQ(mic->meter().level(), 0.5f);
   EXPECT_EQ(mic->format(), "48000 Hz, 2 ch, float32le");
+  EXPECT_EQ(fakes.audioInput->lastFrames, 960u);  // 20 ms of the source's own format
+}
+
+TEST_F(MicCaptureTest, AnAskedRateIsRecordedInMonoIn20MillisecondBuffers) {
+  auto mic = MicCapture::make(*fakes.audioInput, lines, false, false, 16000);
+  mic->start(counter());
+  EXPECT_EQ(fakes.audioInput->lastFormat, (PcmFormat{16000, 1, SampleFormat::Float32, true}));
+  EXPECT_EQ(fakes.audioInput->lastFrames, 320u);
+  EXPECT_EQ(mic->format(), "16000 Hz, 1 ch, float32le");
+  mic->stop();
+  EXPECT_FALSE(fakes.audioInput->deliver(buffer));
 }
 
 TEST_F(MicCaptureTest, ASecondStartKeepsTheFirstCallback) {

@@ -60,11 +60,11 @@ TEST(LineWriter, NothingFollowsTheLastLineAndALongLineGoesOutInPieces) {
   LineWriter writer(console);
   writer.writeStreamed("sound", "wav", [](const auto& piece) {
     piece("UklG");
-    piece("Rg==");
+    piece("R/g=");
   });
   writer.writeLast("done");
   writer.write("line", {{"text", "late"}});
   writer.writeLast("done");
   writer.writeStreamed("sound", "wav", [](const auto& piece) { piece("late"); });
-  EXPECT_EQ(console.stdoutText(), "{\"kind\":\"sound\",\"wav\":\"UklGRg==\"}\n{\"kind\":\"done\"}\n");
+  EXPECT_EQ(console.stdoutText(), "{\"kind\":\"sound\",\"wav\":\"UklGR\\/g=\"}\n{\"kind\":\"done\"}\n");
 }
