@@ -14,6 +14,7 @@
 #include "listening/output/LineWriter.h"
 #include "listening/output/RunLog.h"
 #include "main/Timings.h"
+#include "main/permissions/Permissions.h"
 #include "support/Pcm.h"
 #include "support/Scratch.h"
 
@@ -240,16 +241,20 @@ TEST_F(ListenSessionTest, ALostSideIsLetGoStoppedAndCanBeHeardAgain) {
   for (int i = 0; i < 100 && fakes.systemAudio->closed < 1; ++i) std::this_thread::sleep_for(10ms);
   EXPECT_EQ(fakes.systemAudio->closed, 1);
   EXPECT_FALSE(fakes.systemAudio->end("again", 7));  // a second end of the same side: nothing
+  fakes.soundServer->monitor = SoundServer::Access::Refused;
+  session->hearThem();
+  fakes.soundServer->monitor = SoundServer::Access::Allowed;
   session->hearThem();
   session->hearThem();  // one runs already: nothing
   session->stop("asked");
   EXPECT_EQ(endStatus(), 0);
   const auto all = events();
-  ASSERT_EQ(kinds(), (Kinds{"ready", "listening", "listening", "error", "listening", "stopped",
-                            "done"}));
+  ASSERT_EQ(kinds(), (Kinds{"ready", "listening", "listening", "error", "error", "listening",
+                            "stopped", "done"}));
   EXPECT_EQ(all[2], (json{{"kind", "listening"}, {"me", true}, {"them", false}}));
   EXPECT_EQ(all[3]["message"], "Couldn\u2019t hear the Mac\u2019s sound: Entity killed (7)");
-  EXPECT_EQ(all[4], (json{{"kind", "listening"}, {"me", true}, {"them", true}}));
+  EXPECT_EQ(all[4]["message"], "Couldn\u2019t hear the Mac\u2019s sound: " + std::string(systemAudioDenied));
+  EXPECT_EQ(all[5], (json{{"kind", "listening"}, {"me", true}, {"them", true}}));
   EXPECT_EQ(fakes.systemAudio->opened, 2);
   EXPECT_EQ(fakes.systemAudio->closed, 2);
 }
