@@ -38,4 +38,15 @@ struct Timings {
   // listen dictate: the most an ending may take beyond its drain (a cancel has no drain) before
   // the process ends all the same.
   Seconds endingGrace{1.0};
+  // listen meeting: no settled phrase this long while the microphone runs ends it ("quiet");
+  // this long after the session was made it ends ("cap"); the self-stop check; the source
+  // reports in the run log; the exit watchdog of an ending; the other side's start limit; each
+  // transcriber's drain in the teardown.
+  Seconds meetingQuiet{600.0};
+  Seconds meetingCap{14400.0};
+  Seconds meetingTick{10.0};
+  Seconds meetingReport{15.0};
+  Seconds meetingWatchdog{5.0};
+  Seconds otherSideStartLimit{20.0};
+  Seconds meetingDrain{3.0};
 };

@@ -10,6 +10,8 @@
 #include "platform/Desktop.h"
 #include "platform/IconRenderer.h"
 #include "platform/SecretStore.h"
+#include "platform/SleepNotice.h"
+#include "platform/SystemAudio.h"
 #include "platform/EventStore.h"
 #include "platform/BackupExclusion.h"
 #include "platform/MachineId.h"
@@ -43,4 +45,6 @@ struct Platform {
   OnDemand<AudioInput> audioInput;
   OnDemand<SpeechEngine> speechEngine;
   OnDemand<AudioConverters> audioConverters;
+  OnDemand<SystemAudio> systemAudio;
+  OnDemand<SleepNotice> sleepNotice;
 };

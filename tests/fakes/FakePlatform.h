@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,6 +20,7 @@
 #include "fakes/FakeAudioConverters.h"
 #include "fakes/FakeAudioInput.h"
 #include "fakes/FakeSpeechEngine.h"
+#include "fakes/FakeSystemAudio.h"
 #include "platform/Platform.h"
 
 class FakeSoundServer final : public SoundServer {
@@ -87,6 +90,27 @@ class FakeSystemSounds final : public SystemSounds {
   }
 };
 
+// The computer going to sleep when the test says so.
+class FakeSleepNotice final : public SleepNotice {
+ public:
+  void watch(std::function<void()> willSleep) override {
+    std::lock_guard guard(mutex_);
+    watchers_.push_back(std::move(willSleep));
+  }
+  void sleep() {
+    std::vector<std::function<void()>> watchers;
+    {
+      std::lock_guard guard(mutex_);
+      watchers = watchers_;
+    }
+    for (auto& willSleep : watchers) willSleep();
+  }
+
+ private:
+  std::mutex mutex_;  // guards watchers_
+  std::vector<std::function<void()>> watchers_;
+};
+
 // A platform of fakes, each reachable with its concrete type for arranging and checking.
 struct FakePlatform {
   FakeSoundServer* soundServer;
@@ -107,6 +131,8 @@ struct FakePlatform {
   FakeAudioInput* audioInput;
   FakeSpeechEngine* speechEngine;
   FakeAudioConverters* audioConverters;
+  FakeSystemAudio* systemAudio;
+  FakeSleepNotice* sleepNotice;
   Platform platform;
 
   FakePlatform() {
@@ -128,5 +154,7 @@ struct FakePlatform {
     platform.audioInput.reset(audioInput = new FakeAudioInput);
     platform.speechEngine.reset(speechEngine = new FakeSpeechEngine);
     platform.audioConverters.reset(audioConverters = new FakeAudioConverters);
+    platform.systemAudio.reset(systemAudio = new FakeSystemAudio);
+    platform.sleepNotice.reset(sleepNotice = new FakeSleepNotice);
   }
 };

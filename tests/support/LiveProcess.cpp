@@ -14,7 +14,7 @@ extern char** environ;
 LiveProcess::LiveProcess(const std::vector<std::string>& args,
                          const std::map<std::string, std::optional<std::string>>& env) {
   // A word written after the process ended must fail, not kill the test.
-  signal(SIGPIPE, SIG_IGN);
+  ::signal(SIGPIPE, SIG_IGN);
   std::map<std::string, std::string> merged;
   for (char** entry = environ; *entry; ++entry) {
     std::string text = *entry;
@@ -68,6 +68,8 @@ LiveProcess::~LiveProcess() {
   if (outReader_.joinable()) outReader_.join();
   if (errReader_.joinable()) errReader_.join();
 }
+
+void LiveProcess::signal(int number) { kill(child_, number); }
 
 void LiveProcess::read(int fd, bool isOut) {
   char buffer[65536];

@@ -24,6 +24,8 @@ class LiveProcess {
 
   void write(const std::string& text);
   void closeInput();
+  // Sends the signal to the process.
+  void signal(int number);
 
   // Waits until a line of standard output satisfies the test; answers whether one did.
   bool waitForLine(const std::function<bool(const std::string&)>& wanted,

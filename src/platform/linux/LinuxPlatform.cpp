@@ -75,6 +75,7 @@ Platform makeLinuxPlatform(std::function<void(const std::string& message)> unava
   Platform platform;
   attach(platform.soundServer, modules, "pulse", "veskMakeSoundServer");
   attach(platform.audioInput, modules, "pulse", "veskMakeAudioInput");
+  attach(platform.systemAudio, modules, "pulse", "veskMakeSystemAudio");
   attach(platform.speechEngine, modules, "pocketsphinx", "veskMakeSpeechEngine");
   attach(platform.audioConverters, modules, "soxr", "veskMakeAudioConverters");
   attach(platform.accessibility, modules, "gio", "veskMakeAccessibility");
@@ -82,6 +83,7 @@ Platform makeLinuxPlatform(std::function<void(const std::string& message)> unava
   attach(platform.appCatalog, modules, "gio", "veskMakeAppCatalog");
   attach(platform.appBus, modules, "gio", "veskMakeAppBus");
   attach(platform.mediaPlayers, modules, "gio", "veskMakeMediaPlayers");
+  attach(platform.sleepNotice, modules, "gio", "veskMakeSleepNotice");
   attach(platform.eventStore, modules, "ecal", "veskMakeEventStore");
   attach(platform.iconRenderer, modules, "gdkpixbuf", "veskMakeIconRenderer");
   attach(platform.secretStore, modules, "libsecret", "veskMakeSecretStore");

@@ -3,6 +3,7 @@
 #include "platform/linux/gio/GioAppBus.h"
 #include "platform/linux/gio/GioAppCatalog.h"
 #include "platform/linux/gio/GioDesktop.h"
+#include "platform/linux/gio/GioSleepNotice.h"
 #include "platform/linux/gio/MprisMediaPlayers.h"
 #include "platform/linux/ModuleEntry.h"
 
@@ -11,3 +12,4 @@ VESK_MODULE_ENTRY(Desktop, GioDesktop)
 VESK_MODULE_ENTRY(AppCatalog, GioAppCatalog)
 VESK_MODULE_ENTRY(AppBus, GioAppBus)
 VESK_MODULE_ENTRY(MediaPlayers, MprisMediaPlayers)
+VESK_MODULE_ENTRY(SleepNotice, GioSleepNotice)

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "support/Heard.h"
 #include "support/LiveProcess.h"
 #include "support/Run.h"
 #include "support/Scratch.h"
@@ -47,21 +48,6 @@ std::string speak(const Scratch& scratch, const std::string& text) {
   RunResult made = runProgram("/usr/bin/flite", {"-voice", "kal16", "-t", text, "-o", file});
   EXPECT_EQ(made.status, 0) << made.err;
   return file;
-}
-
-// How many of the spoken words the recognised text holds.
-int wordsHeard(const std::string& spoken, const std::string& recognised) {
-  std::set<std::string> heard;
-  std::istringstream in(recognised);
-  for (std::string word; in >> word;) heard.insert(word);
-  int count = 0;
-  std::istringstream words(spoken);
-  for (std::string word; words >> word;) count += heard.count(word) ? 1 : 0;
-  return count;
-}
-
-bool isKind(const std::string& line, const std::string& kind) {
-  return line.rfind("{\"kind\":\"" + kind + "\"", 0) == 0;
 }
 
 std::vector<json> eventsOf(LiveProcess& process, const std::string& kind) {

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <set>
+#include <sstream>
+#include <string>
+
+// How many of the spoken words the recognised text holds.
+inline int wordsHeard(const std::string& spoken, const std::string& recognised) {
+  std::set<std::string> heard;
+  std::istringstream in(recognised);
+  for (std::string word; in >> word;) heard.insert(word);
+  int count = 0;
+  std::istringstream words(spoken);
+  for (std::string word; words >> word;) count += heard.count(word) ? 1 : 0;
+  return count;
+}
+
+// Whether an event line is of the kind.
+inline bool isKind(const std::string& line, const std::string& kind) {
+  return line.rfind("{\"kind\":\"" + kind + "\"", 0) == 0;
+}

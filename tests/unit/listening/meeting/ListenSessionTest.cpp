@@ -1,0 +1,361 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <fstream>
+#include <future>
+#include <sstream>
+#include <thread>
+
+#include "fakes/FakeConsole.h"
+#include "fakes/FakePlatform.h"
+#include "listening/meeting/ListenCommand.h"
+#include "listening/meeting/ListenSession.h"
+#include "listening/output/LineWriter.h"
+#include "listening/output/RunLog.h"
+#include "main/Timings.h"
+#include "main/permissions/Permissions.h"
+#include "support/Pcm.h"
+#include "support/Scratch.h"
+
+using nlohmann::json;
+using namespace std::chrono_literals;
+using Kinds = std::vector<std::string>;
+
+namespace {
+
+class ListenSessionTest : public ::testing::Test {
+ protected:
+  ListenSessionTest() {
+    timings.meetingTick = 10ms;
+    timings.levelInterval = 20ms;
+    timings.meetingReport = 30ms;
+    timings.meetingWatchdog = 1500ms;
+    timings.meetingDrain = 200ms;
+    timings.otherSideStartLimit = 1s;
+    fakes.audioInput->sourceFormat = PcmFormat{16000, 1, SampleFormat::Int16, true};
+    setRunLog(std::make_shared<RunLog>(folder() / "meeting.log", console));
+  }
+  // Jobs and timers may hold a session for a moment after its ending; the fakes must outlive it.
+  ~ListenSessionTest() override {
+    for (int i = 0; i < 300; ++i) {
+      bool alive = false;
+      for (auto& session : made) alive = alive || !session.expired();
+      if (!alive) break;
+      std::this_thread::sleep_for(10ms);
+    }
+    setRunLog(nullptr);
+  }
+
+  std::filesystem::path folder() const { return scratch.root() / "meetings"; }
+
+  std::shared_ptr<ListenSession> make(const std::string& source,
+                                      std::optional<std::string> pausedFrom = std::nullopt) {
+    auto session = ListenSession::make(
+        ListenSession::Services{fakes.platform, lines, timings, folder(),
+                                [this](int status) {
+                                  {
+                                    std::lock_guard guard(mutex);
+                                    statuses.push_back(status);
+                                  }
+                                  ended.notify_all();
+                                }},
+        "2024-05-01-093000", source, std::move(pausedFrom));
+    made.push_back(session);
+    return session;
+  }
+  int endStatus(std::chrono::milliseconds limit = 3000ms) {
+    std::unique_lock guard(mutex);
+    ended.wait_for(guard, limit, [this] { return !statuses.empty(); });
+    return statuses.empty() ? -1 : statuses.front();
+  }
+  std::vector<json> events() {
+    std::vector<json> found;
+    std::istringstream text(console.stdoutText());
+    for (std::string line; std::getline(text, line);) {
+      json event = json::parse(line);
+      if (event["kind"] != "level") found.push_back(event);
+    }
+    return found;
+  }
+  Kinds kinds() {
+    Kinds found;
+    for (const auto& event : events()) found.push_back(event["kind"]);
+    return found;
+  }
+  std::vector<json> transcript() {
+    std::vector<json> records;
+    std::ifstream file(folder() / "2024-05-01-093000.jsonl");
+    for (std::string line; std::getline(file, line);) records.push_back(json::parse(line));
+    return records;
+  }
+  std::string logText() {
+    std::ifstream file(folder() / "meeting.log");
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+  }
+  // Waits until the lines hold the kind (n times).
+  bool waitFor(const std::string& kind, int n = 1) {
+    for (int i = 0; i < 300; ++i) {
+      const Kinds now = kinds();
+      if (std::count(now.begin(), now.end(), kind) >= n) return true;
+      std::this_thread::sleep_for(10ms);
+    }
+    return false;
+  }
+
+  Scratch scratch;
+  FakePlatform fakes;
+  FakeConsole console;
+  LineWriter lines{console};
+  Timings timings;
+  std::mutex mutex;
+  std::condition_variable ended;
+  std::vector<int> statuses;
+  std::vector<std::weak_ptr<ListenSession>> made;
+};
+
+}  // namespace
+
+TEST_F(ListenSessionTest, BothSidesSettleIntoTheTranscriptAndStopEndsWithDone) {
+  auto session = make("both");
+  session->reportSources();
+  session->start();
+  for (auto code : {1, 2, 0}) ASSERT_TRUE(fakes.audioInput->deliver(spoken(code)));
+  for (auto code : {3, 0}) ASSERT_TRUE(fakes.systemAudio->deliver(spoken(code)));
+  ASSERT_TRUE(waitFor("line", 2));
+  session->stop("asked");
+  session->stop("asked");
+  session->quit();
+  EXPECT_EQ(endStatus(), 0);
+
+  const auto all = events();
+  EXPECT_EQ(all[0], (json{{"kind", "ready"}}));
+  EXPECT_EQ(all[1], (json{{"kind", "listening"}, {"me", true}, {"them", true}}));
+  EXPECT_EQ(all.back(), (json{{"kind", "done"}}));
+  const Kinds seen = kinds();
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), "stopped"), 1);
+  std::map<std::string, std::string> said;
+  for (const auto& event : all) {
+    if (event["kind"] == "line") said[event["who"]] = event["text"];
+  }
+  EXPECT_EQ(said, (std::map<std::string, std::string>{{"me", "hello world"}, {"them", "again"}}));
+  const auto records = transcript();
+  ASSERT_EQ(records.size(), 2u);
+  for (const auto& record : records) {
+    EXPECT_EQ(record["text"], said[record["who"]]);
+    EXPECT_EQ(record["at"].get<std::string>().size(), 24u);
+  }
+  EXPECT_EQ(fakes.systemAudio->closed, 1);
+  EXPECT_EQ(fakes.audioInput->closed, 1);
+  EXPECT_TRUE(fakes.audioInput->lastVoiceProcessing);
+  const std::string log = logText();
+  EXPECT_NE(log.find(" them started {\"channels\":2,"), std::string::npos) << log;
+  EXPECT_NE(log.find(" meeting stop: asked\n"), std::string::npos);
+  EXPECT_NE(log.find(" meeting teardown finished\n"), std::string::npos);
+}
+
+TEST_F(ListenSessionTest, AResumedMeetingAppendsAPauseRecordBeforeItsPhrases) {
+  std::filesystem::create_directories(folder());
+  std::ofstream(folder() / "2024-05-01-093000.jsonl") << R"({"who":"me","at":"x","text":"before"})"
+                                                      << "\n";
+  auto session = make("mic", "2024-05-01T09:45:00Z");
+  session->start();
+  session->heard("me", " \n ", true);  // nothing at all
+  session->heard("me", "\t a/b \n", true);
+  session->quit();
+  EXPECT_EQ(endStatus(), 0);
+  const auto records = transcript();
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[0]["text"], "before");
+  EXPECT_EQ(records[1]["pause"]["from"], "2024-05-01T09:45:00Z");
+  EXPECT_EQ(records[1]["pause"]["to"].get<std::string>().size(), 24u);
+  EXPECT_EQ(records[2]["text"], "a/b");
+  session->heard("me", "after the quit", true);  // settles, though announced no more
+  EXPECT_EQ(transcript().back()["text"], "after the quit");
+  EXPECT_EQ(kinds(), (Kinds{"ready", "listening", "line"}));
+}
+
+TEST_F(ListenSessionTest, AFailedWriteIsReportedAndThePhraseStillShown) {
+  std::filesystem::create_directories(scratch.root());
+  std::ofstream(folder()) << "a file where the folder should be";
+  setRunLog(nullptr);
+  auto session = make("mic");
+  session->heard("them", "lost words", true);
+  const auto all = events();
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[0]["kind"], "error");
+  EXPECT_EQ(all[0]["message"].get<std::string>().rfind("Couldn\u2019t write the transcript: ", 0), 0u);
+  EXPECT_EQ(all[1]["text"], "lost words");
+}
+
+// Nothing of "ready", "listening" or an announced error ever follows "stopped", wherever in the
+// start the stop lands.
+TEST_F(ListenSessionTest, NothingIsAnnouncedAfterStopped) {
+  enum class Hold { ModelLoad, Microphone, OtherSide };
+  for (Hold hold : {Hold::ModelLoad, Hold::Microphone, Hold::OtherSide}) {
+    FakePlatform local;
+    local.audioInput->sourceFormat = fakes.audioInput->sourceFormat;
+    local.speechEngine->loadDelay = hold == Hold::ModelLoad ? 200ms : 0ms;
+    local.audioInput->hang = hold == Hold::Microphone;
+    local.systemAudio->hang = hold == Hold::OtherSide;
+    FakeConsole out;
+    LineWriter written{out};
+    std::promise<int> status;
+    auto session = ListenSession::make(
+        ListenSession::Services{local.platform, written, timings, folder(),
+                                [&status](int code) { status.set_value(code); }},
+        "2024-05-01-093000", "both", std::nullopt);
+    auto started = std::async(std::launch::async, [session] {
+      try {
+        session->start();
+      } catch (...) {
+        session->failed(std::current_exception());  // too late to count
+      }
+    });
+    std::this_thread::sleep_for(100ms);
+    session->stop("asked");
+    local.audioInput->answer();
+    local.systemAudio->answer();
+    started.get();
+    EXPECT_EQ(status.get_future().get(), 0);
+    std::this_thread::sleep_for(50ms);
+    const std::string text = out.stdoutText();
+    const std::string after = text.substr(text.find("{\"kind\":\"stopped\""));
+    for (const char* kind : {"ready", "listening", "error"}) {
+      EXPECT_EQ(after.find(std::string("{\"kind\":\"") + kind + "\""), std::string::npos)
+          << static_cast<int>(hold) << ": " << text;
+    }
+    EXPECT_EQ(local.audioInput->opened, local.audioInput->closed);
+    EXPECT_EQ(local.systemAudio->opened, local.systemAudio->closed);
+    for (int i = 0; i < 100 && session.use_count() > 1; ++i) std::this_thread::sleep_for(10ms);
+  }
+}
+
+TEST_F(ListenSessionTest, ALostSideIsLetGoStoppedAndCanBeHeardAgain) {
+  auto session = make("both");
+  session->start();
+  ASSERT_TRUE(fakes.systemAudio->end("Entity killed", 7));
+  ASSERT_TRUE(waitFor("error"));
+  for (int i = 0; i < 100 && fakes.systemAudio->closed < 1; ++i) std::this_thread::sleep_for(10ms);
+  EXPECT_EQ(fakes.systemAudio->closed, 1);
+  EXPECT_FALSE(fakes.systemAudio->end("again", 7));  // a second end of the same side: nothing
+  fakes.soundServer->monitor = SoundServer::Access::Refused;
+  session->hearThem();
+  fakes.soundServer->monitor = SoundServer::Access::Allowed;
+  session->hearThem();
+  session->hearThem();  // one runs already: nothing
+  session->stop("asked");
+  EXPECT_EQ(endStatus(), 0);
+  const auto all = events();
+  ASSERT_EQ(kinds(), (Kinds{"ready", "listening", "listening", "error", "error", "listening",
+                            "stopped", "done"}));
+  EXPECT_EQ(all[2], (json{{"kind", "listening"}, {"me", true}, {"them", false}}));
+  EXPECT_EQ(all[3]["message"], "Couldn\u2019t hear the Mac\u2019s sound: Entity killed (7)");
+  EXPECT_EQ(all[4]["message"], "Couldn\u2019t hear the Mac\u2019s sound: " + std::string(systemAudioDenied));
+  EXPECT_EQ(all[5], (json{{"kind", "listening"}, {"me", true}, {"them", true}}));
+  EXPECT_EQ(fakes.systemAudio->opened, 2);
+  EXPECT_EQ(fakes.systemAudio->closed, 2);
+}
+
+TEST_F(ListenSessionTest, ASideThatDoesNotStartInTimeIsLetGoAndStopped) {
+  timings.otherSideStartLimit = 100ms;
+  fakes.systemAudio->hang = true;
+  auto session = make("both");
+  session->start();
+  const auto all = events();
+  ASSERT_EQ(kinds(), (Kinds{"ready", "error", "listening"}));
+  EXPECT_EQ(all[1]["message"],
+            "Couldn\u2019t hear the Mac\u2019s sound: it didn\u2019t start within 0 seconds");
+  EXPECT_EQ(all[2]["them"], false);
+  fakes.systemAudio->answer();  // the late start finds its side stopped
+  for (int i = 0; i < 100 && fakes.systemAudio->opened > fakes.systemAudio->closed; ++i) {
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_EQ(fakes.systemAudio->opened, fakes.systemAudio->closed);
+  session->quit();
+  EXPECT_EQ(endStatus(), 0);
+}
+
+TEST_F(ListenSessionTest, QuietCapAndSleepStopTheMeetingByThemselves) {
+  struct Case {
+    const char* reason;
+    std::chrono::milliseconds quiet, cap;
+  };
+  for (const Case& arranged : {Case{"quiet", 100ms, 10000ms}, Case{"cap", 10000ms, 100ms},
+                               Case{"sleep", 10000ms, 10000ms}}) {
+    {
+      std::lock_guard guard(mutex);
+      statuses.clear();
+    }
+    timings.meetingQuiet = arranged.quiet;
+    timings.meetingCap = arranged.cap;
+    FakeConsole out;
+    LineWriter written{out};
+    auto session = ListenSession::make(
+        ListenSession::Services{fakes.platform, written, timings, folder(),
+                                [this](int status) {
+                                  {
+                                    std::lock_guard guard(mutex);
+                                    statuses.push_back(status);
+                                  }
+                                  ended.notify_all();
+                                }},
+        "2024-05-01-093000", "mic", std::nullopt);
+    made.push_back(session);
+    session->watchForSelfStop();
+    session->start();
+    if (std::string(arranged.reason) == "sleep") fakes.sleepNotice->sleep();
+    EXPECT_EQ(endStatus(), 0) << arranged.reason;
+    EXPECT_NE(out.stdoutText().find(std::string("{\"kind\":\"stopped\",\"reason\":\"") +
+                                    arranged.reason + "\"}"),
+              std::string::npos)
+        << out.stdoutText();
+  }
+}
+
+TEST_F(ListenSessionTest, TheWatchdogEndsAnEndingThatHangsWithoutDone) {
+  timings.meetingWatchdog = 100ms;
+  timings.meetingDrain = 1s;
+  fakes.speechEngine->decoderDelay = 30ms;
+  auto session = make("mic");
+  session->start();
+  for (int i = 0; i < 40; ++i) ASSERT_TRUE(fakes.audioInput->deliver(spoken(1)));
+  const auto began = std::chrono::steady_clock::now();
+  session->stop("asked");
+  EXPECT_EQ(endStatus(), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - began, 1s);
+  const Kinds seen = kinds();
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), "done"), 0);
+}
+
+TEST_F(ListenSessionTest, AFailedStartEndsWithItsStatus) {
+  fakes.speechEngine->modelInstalled = false;
+  auto session = make("mic");
+  try {
+    session->start();
+    FAIL();
+  } catch (...) {
+    session->failed(std::current_exception());
+  }
+  EXPECT_EQ(endStatus(), 3);
+  EXPECT_EQ(kinds(), (Kinds{"error", "done"}));
+}
+
+TEST(MeetingIdentityTest, TheFirstLineNamesTheMeeting) {
+  auto identity = meetingIdentity(R"({"id":"2024-05-01-093000","other":1})");
+  ASSERT_TRUE(identity);
+  EXPECT_EQ(identity->id, "2024-05-01-093000");
+  EXPECT_FALSE(identity->pausedFrom);
+  identity = meetingIdentity(R"({"id":"2024-05-01-093000","pausedFrom":"2024-05-01T09:45:00Z"})");
+  ASSERT_TRUE(identity && identity->pausedFrom);
+  EXPECT_EQ(*identity->pausedFrom, "2024-05-01T09:45:00Z");
+  for (const char* bad :
+       {"", "not json", "[1]", R"({"id":1})", R"({"id":"2024-05-01-09300a"})",
+        R"({"id":"2024-0501-093000"})", R"({"id":"2024-05-01-0930001"})",
+        R"({"id":"../2024-05-01-093000"})", R"({"id":"2024-05-01-093000","pausedFrom":null})",
+        R"({"id":"2024-05-01-093000","pausedFrom":5})"}) {
+    EXPECT_FALSE(meetingIdentity(bad)) << bad;
+  }
+}
