@@ -7,13 +7,16 @@
 #include "platform/AppCatalog.h"
 #include "platform/AudioConverters.h"
 #include "platform/AudioInput.h"
+#include "platform/Clipboard.h"
 #include "platform/Desktop.h"
 #include "platform/IconRenderer.h"
 #include "platform/SecretStore.h"
 #include "platform/SleepNotice.h"
 #include "platform/SystemAudio.h"
 #include "platform/EventStore.h"
+#include "platform/FocusReader.h"
 #include "platform/BackupExclusion.h"
+#include "platform/InputMonitor.h"
 #include "platform/MachineId.h"
 #include "platform/MediaPlayers.h"
 #include "platform/Processes.h"
@@ -47,4 +50,7 @@ struct Platform {
   OnDemand<AudioConverters> audioConverters;
   OnDemand<SystemAudio> systemAudio;
   OnDemand<SleepNotice> sleepNotice;
+  OnDemand<InputMonitor> inputMonitor;
+  OnDemand<Clipboard> clipboard;
+  OnDemand<FocusReader> focusReader;
 };

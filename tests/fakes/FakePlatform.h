@@ -19,6 +19,9 @@
 #include "fakes/FakeProcesses.h"
 #include "fakes/FakeAudioConverters.h"
 #include "fakes/FakeAudioInput.h"
+#include "fakes/FakeClipboard.h"
+#include "fakes/FakeFocusReader.h"
+#include "fakes/FakeInputMonitor.h"
 #include "fakes/FakeSpeechEngine.h"
 #include "fakes/FakeSystemAudio.h"
 #include "platform/Platform.h"
@@ -56,7 +59,18 @@ class FakeAccessibility final : public Accessibility {
 class FakeSyntheticInput final : public SyntheticInput {
  public:
   bool display = true;
+  PasteKeys keys{37, 50, 55, {}};
+  std::vector<std::vector<KeyStep>> posted;
   bool available() override { return display; }
+  std::optional<PasteKeys> pasteKeys() override {
+    if (!display) return std::nullopt;
+    return keys;
+  }
+  bool post(const std::vector<KeyStep>& steps) override {
+    if (!display) return false;
+    posted.push_back(steps);
+    return true;
+  }
 };
 
 class FakeDesktop final : public Desktop {
@@ -133,6 +147,9 @@ struct FakePlatform {
   FakeAudioConverters* audioConverters;
   FakeSystemAudio* systemAudio;
   FakeSleepNotice* sleepNotice;
+  FakeInputMonitor* inputMonitor;
+  FakeClipboard* clipboard;
+  FakeFocusReader* focusReader;
   Platform platform;
 
   FakePlatform() {
@@ -156,5 +173,8 @@ struct FakePlatform {
     platform.audioConverters.reset(audioConverters = new FakeAudioConverters);
     platform.systemAudio.reset(systemAudio = new FakeSystemAudio);
     platform.sleepNotice.reset(sleepNotice = new FakeSleepNotice);
+    platform.inputMonitor.reset(inputMonitor = new FakeInputMonitor);
+    platform.clipboard.reset(clipboard = new FakeClipboard);
+    platform.focusReader.reset(focusReader = new FakeFocusReader);
   }
 };
