@@ -19,7 +19,7 @@
 #include "listening/engine/SharedPool.h"
 #include "listening/output/LineWriter.h"
 #include "listening/output/RunLog.h"
-#include "main/AppFolder.h"
+#include "platform/XdgFolders.h"
 #include "main/Console.h"
 #include "main/Context.h"
 #include "main/ExitStatus.h"
@@ -39,7 +39,7 @@ void runHoldKey(Context& context, const std::string& key) {
   auto& lines = *new LineWriter(console);
 
   // Each run starts a fresh landing log.
-  const auto logPath = appFolder() / "landing.log";
+  const auto logPath = XdgFolders().appFolder() / "landing.log";
   std::error_code ignored;
   std::filesystem::remove(logPath, ignored);
   auto& log = *new RunLog(logPath, console);

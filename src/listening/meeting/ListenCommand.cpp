@@ -19,7 +19,7 @@
 #include "listening/meeting/ListenSession.h"
 #include "listening/output/LineWriter.h"
 #include "listening/output/RunLog.h"
-#include "main/AppFolder.h"
+#include "platform/XdgFolders.h"
 #include "main/Console.h"
 #include "main/Context.h"
 #include "main/ExitStatus.h"
@@ -102,7 +102,7 @@ void runListen(Context& context, const std::string& sources) {
   const auto identity = line ? meetingIdentity(*line) : std::nullopt;
   if (!identity) usageError(console);
 
-  const auto folder = appFolder() / "meetings";
+  const auto folder = XdgFolders().appFolder() / "meetings";
   // Never destroyed: its lines may still be written while the process ends.
   LineWriter& lines = *new LineWriter(console);
   auto session = ListenSession::make(
