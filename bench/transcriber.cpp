@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "Recording.h"
 #include "listening/output/LineWriter.h"
 #include "listening/engine/LiveTranscriber.h"
 #include "main/ProcessConsole.h"
@@ -28,19 +29,6 @@ struct Utterance {
   std::string file;
   std::string words;
 };
-
-// 16 kHz mono 16-bit samples of a raw file, or of a WAV file's data chunk.
-std::vector<std::int16_t> samplesOf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.rfind("RIFF", 0) == 0) {
-    auto data = bytes.find("data");
-    bytes = data == std::string::npos ? "" : bytes.substr(data + 8);
-  }
-  std::vector<std::int16_t> samples(bytes.size() / 2);
-  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-  return samples;
-}
 
 int overlap(const std::string& spoken, const std::string& heard) {
   std::multiset<std::string> got;

@@ -1,0 +1,172 @@
+// The built bridge in a meeting with both sides talking, through the test services: "me" is
+// played into the virtual microphone, "them" into the default output. Measures the CPU time of
+// the meeting against twice the bare decoder on the same audio (its peer), the time from the end
+// of a phrase on either side to its "line", and the resident memory of a long meeting.
+// Usage: bench_meeting [minutes of the long meeting, 10 by default]. Run by `make bench`.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Recording.h"
+#include "StampedRun.h"
+#include "platform/linux/pocketsphinx/PocketSphinxEngine.h"
+
+namespace {
+
+using Clock = StampedRun::Clock;
+const std::string DATA = "/usr/share/pocketsphinx/test/data/";
+const std::vector<std::string> MINE = {
+    DATA + "librivox/sense_and_sensibility_01_austen_64kb-0870.wav",
+    DATA + "librivox/sense_and_sensibility_01_austen_64kb-0890.wav"};
+const std::vector<std::string> THEIRS = {
+    DATA + "librivox/sense_and_sensibility_01_austen_64kb-0920.wav",
+    DATA + "librivox/sense_and_sensibility_01_austen_64kb-0880.wav"};
+
+double cpuSecondsOfSelf() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The bare decoder on the samples, as the transcriber feeds it (0.1 s at a time, hypothesis
+// asked after each piece).
+void decodeBare(SpeechDecoder& decoder, const std::vector<std::int16_t>& samples) {
+  decoder.startUtterance();
+  for (std::size_t at = 0; at < samples.size(); at += 1600) {
+    const std::size_t n = std::min<std::size_t>(1600, samples.size() - at);
+    decoder.process(std::span<const std::int16_t>(samples.data() + at, n));
+    decoder.hypothesis();
+  }
+  decoder.endUtterance();
+}
+
+int play(const std::string& sink, const std::string& file) {
+  return std::system(("paplay --device=" + sink + " " + file).c_str());
+}
+
+// A meeting of both sides.
+class Meeting : public StampedRun {
+ public:
+  Meeting() : StampedRun({"listen", "meeting", "both"}) { say("{\"id\":\"2026-01-01-000000\"}\n"); }
+  ~Meeting() {
+    say("stop\n");
+    exited(std::chrono::seconds(10));
+  }
+  bool bothListening() {
+    return when({"\"them\":true"}, Clock::now() - std::chrono::hours(1), std::chrono::seconds(20))
+        .has_value();
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!std::getenv("VESK_TEST_SERVICES")) {
+    std::printf("the test services are not running: run through tests/services/with-services.sh\n");
+    return 1;
+  }
+  const double minutes = argc > 1 ? std::atof(argv[1]) : 10.0;
+
+  // The peer: the bare decoder over each side's audio, once a side: two decoders' work.
+  PocketSphinxEngine engine;
+  auto decoder = engine.load(*engine.supportedLocale("en_US"));
+  double audioSeconds = 0;
+  const double bareStart = cpuSecondsOfSelf();
+  for (const auto* side : {&MINE, &THEIRS}) {
+    for (const auto& file : *side) {
+      const auto samples = samplesOf(file);
+      audioSeconds += samples.size() / 16000.0;
+      decodeBare(*decoder, samples);
+    }
+  }
+  const double bare = cpuSecondsOfSelf() - bareStart;
+
+  // The meeting: both sides talking at once, the same audio.
+  {
+    Meeting meeting;
+    if (!meeting.bothListening()) {
+      std::printf("the meeting did not start with both sides\n");
+      return 1;
+    }
+    const double before = meeting.cpuSeconds();
+    const auto began = Clock::now();
+    for (std::size_t i = 0; i < MINE.size(); ++i) {
+      std::thread them([i] { play("speakers", THEIRS[i]); });
+      play("micfeed", MINE[i]);
+      them.join();
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(2));  // the last phrases settle
+    const double used = meeting.cpuSeconds() - before;
+    const double wall = std::chrono::duration<double>(Clock::now() - began).count();
+    std::printf("meeting CPU over %.1f s (%.1f s of speech a side): %.2f s; bare decoder twice: "
+                "%.2f s; ratio %.2f (target at most 1.10)\n",
+                wall, audioSeconds / 2, used, bare, used / bare);
+  }
+
+  // The end of a phrase on either side to its "line".
+  for (const char* who : {"me", "them"}) {
+    Meeting meeting;
+    if (!meeting.bothListening()) return 1;
+    const std::string file = DATA + "librivox/sense_and_sensibility_01_austen_64kb-0930.wav";
+    const double quiet = trailingQuiet(samplesOf(file));
+    for (int round = 1; round <= 2; ++round) {
+      play(std::string(who) == "me" ? "micfeed" : "speakers", file);
+      const auto ended = Clock::now() - std::chrono::duration_cast<Clock::duration>(
+                                            std::chrono::duration<double>(quiet));
+      auto line = meeting.when({"{\"kind\":\"line\"", std::string("\"who\":\"") + who + "\"}"}, ended - std::chrono::seconds(1),
+                               std::chrono::seconds(10));
+      if (!line) {
+        std::printf("%s, round %d: no line\n", who, round);
+        continue;
+      }
+      std::printf("end of a phrase of \"%s\" to its \"line\", round %d: %.0f ms (target at most "
+                  "400)\n",
+                  who, round, std::chrono::duration<double, std::milli>(*line - ended).count());
+      std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+  }
+
+  // A long meeting with both sides talking all the way: resident memory over time.
+  Meeting meeting;
+  if (!meeting.bothListening()) return 1;
+  std::atomic<bool> talking{true};
+  auto talk = [&talking](const char* sink, const std::vector<std::string>& files) {
+    for (std::size_t i = 0; talking; ++i) play(sink, files[i % files.size()]);
+  };
+  std::thread mine(talk, "micfeed", MINE), theirs(talk, "speakers", THEIRS);
+  const auto began = Clock::now();
+  long atMinute = -1, peakAfterMinute = 0;
+  while (Clock::now() - began < std::chrono::duration<double>(minutes * 60)) {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const long rss = meeting.memoryKb("VmRSS:");
+    if (Clock::now() - began >= std::chrono::minutes(1)) {
+      if (atMinute < 0) atMinute = rss;
+      peakAfterMinute = std::max(peakAfterMinute, rss);
+    }
+  }
+  talking = false;
+  mine.join();
+  theirs.join();
+  std::printf("meeting of %.1f min, both sides talking: resident memory %.1f MB after the first "
+              "minute, at most %.1f MB after it, %.1f MB at the end (peak %.1f MB)\n",
+              minutes, atMinute / 1024.0, peakAfterMinute / 1024.0, meeting.memoryKb("VmRSS:") / 1024.0,
+              meeting.memoryKb("VmHWM:") / 1024.0);
+  return 0;
+}
