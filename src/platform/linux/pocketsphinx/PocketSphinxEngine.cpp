@@ -38,7 +38,8 @@ const Model* modelFor(const std::string& locale) {
 std::string dataDirsText(const XdgFolders& xdg) {
   std::string text;
   for (const auto& folder : xdg.dataDirs()) {
-    text += (text.empty() ? "" : ":") + folder.string();
+    if (!text.empty()) text += ':';
+    text += folder.string();
   }
   return text;
 }
