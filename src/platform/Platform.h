@@ -7,11 +7,14 @@
 #include "platform/AppCatalog.h"
 #include "platform/AudioConverters.h"
 #include "platform/AudioInput.h"
+#include "platform/Clipboard.h"
 #include "platform/Desktop.h"
 #include "platform/IconRenderer.h"
 #include "platform/SecretStore.h"
 #include "platform/EventStore.h"
+#include "platform/FocusReader.h"
 #include "platform/BackupExclusion.h"
+#include "platform/InputMonitor.h"
 #include "platform/MachineId.h"
 #include "platform/MediaPlayers.h"
 #include "platform/Processes.h"
@@ -43,4 +46,7 @@ struct Platform {
   OnDemand<AudioInput> audioInput;
   OnDemand<SpeechEngine> speechEngine;
   OnDemand<AudioConverters> audioConverters;
+  OnDemand<InputMonitor> inputMonitor;
+  OnDemand<Clipboard> clipboard;
+  OnDemand<FocusReader> focusReader;
 };

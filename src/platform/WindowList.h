@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,4 +26,7 @@ class WindowList {
   // The application windows in the window manager's order (oldest first); empty when there is
   // no display or no window manager listing them.
   virtual std::vector<AppWindow> appWindows() = 0;
+  // The window that has the keyboard (without its icon); nothing when no window is active or
+  // there is no window manager to say.
+  virtual std::optional<AppWindow> activeWindow() = 0;
 };

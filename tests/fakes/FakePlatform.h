@@ -17,6 +17,9 @@
 #include "fakes/FakeProcesses.h"
 #include "fakes/FakeAudioConverters.h"
 #include "fakes/FakeAudioInput.h"
+#include "fakes/FakeClipboard.h"
+#include "fakes/FakeFocusReader.h"
+#include "fakes/FakeInputMonitor.h"
 #include "fakes/FakeSpeechEngine.h"
 #include "platform/Platform.h"
 
@@ -53,7 +56,18 @@ class FakeAccessibility final : public Accessibility {
 class FakeSyntheticInput final : public SyntheticInput {
  public:
   bool display = true;
+  PasteKeys keys{37, 50, 55, {}};
+  std::vector<std::vector<KeyStep>> posted;
   bool available() override { return display; }
+  std::optional<PasteKeys> pasteKeys() override {
+    if (!display) return std::nullopt;
+    return keys;
+  }
+  bool post(const std::vector<KeyStep>& steps) override {
+    if (!display) return false;
+    posted.push_back(steps);
+    return true;
+  }
 };
 
 class FakeDesktop final : public Desktop {
@@ -107,6 +121,9 @@ struct FakePlatform {
   FakeAudioInput* audioInput;
   FakeSpeechEngine* speechEngine;
   FakeAudioConverters* audioConverters;
+  FakeInputMonitor* inputMonitor;
+  FakeClipboard* clipboard;
+  FakeFocusReader* focusReader;
   Platform platform;
 
   FakePlatform() {
@@ -128,5 +145,8 @@ struct FakePlatform {
     platform.audioInput.reset(audioInput = new FakeAudioInput);
     platform.speechEngine.reset(speechEngine = new FakeSpeechEngine);
     platform.audioConverters.reset(audioConverters = new FakeAudioConverters);
+    platform.inputMonitor.reset(inputMonitor = new FakeInputMonitor);
+    platform.clipboard.reset(clipboard = new FakeClipboard);
+    platform.focusReader.reset(focusReader = new FakeFocusReader);
   }
 };

@@ -31,6 +31,7 @@ constexpr ModuleSource MODULES[] = {
     {"canberra", "libcanberra0"},
     {"systemd", "libsystemd0"},
     {"x11", "libxtst6"},
+    {"atspi", "libatspi2.0-0"},
     {"procfs", "libc6"},
     {"xattr", "libc6"},
 };
@@ -89,6 +90,9 @@ Platform makeLinuxPlatform(std::function<void(const std::string& message)> unava
   attach(platform.machineId, modules, "systemd", "veskMakeMachineId");
   attach(platform.syntheticInput, modules, "x11", "veskMakeSyntheticInput");
   attach(platform.windowList, modules, "x11", "veskMakeWindowList");
+  attach(platform.inputMonitor, modules, "x11", "veskMakeInputMonitor");
+  attach(platform.clipboard, modules, "x11", "veskMakeClipboard");
+  attach(platform.focusReader, modules, "atspi", "veskMakeFocusReader");
   attach(platform.processes, modules, "procfs", "veskMakeProcesses");
   attach(platform.backupExclusion, modules, "xattr", "veskMakeBackupExclusion");
   return platform;

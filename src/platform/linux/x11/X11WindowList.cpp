@@ -74,8 +74,10 @@ struct Atoms {
         normal(XInternAtom(display, "_NET_WM_WINDOW_TYPE_NORMAL", False)),
         dialog(XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False)),
         gtkAppId(XInternAtom(display, "_GTK_APPLICATION_ID", False)),
-        icon(XInternAtom(display, "_NET_WM_ICON", False)) {}
-  Atom clientList, pid, state, hidden, skipTaskbar, type, normal, dialog, gtkAppId, icon;
+        icon(XInternAtom(display, "_NET_WM_ICON", False)),
+        activeWindow(XInternAtom(display, "_NET_ACTIVE_WINDOW", False)) {}
+  Atom clientList, pid, state, hidden, skipTaskbar, type, normal, dialog, gtkAppId, icon,
+      activeWindow;
 };
 
 bool contains(const std::vector<unsigned long>& values, Atom atom) {
@@ -146,6 +148,28 @@ std::string launchedEntryOf(long pid) {
   return launcherPid == std::to_string(pid) ? entry : "";
 }
 
+// What the window and its process say of the application.
+AppWindow describe(Display* d, Window window, const Atoms& atoms, bool withIcon) {
+  AppWindow app;
+  auto pids = longsOf(d, window, atoms.pid, XA_CARDINAL);
+  app.pid = pids.empty() ? 0 : static_cast<long>(pids.front());
+  XClassHint hint{};
+  if (XGetClassHint(d, window, &hint) != 0) {
+    std::unique_ptr<char, XFreeDeleter> name(hint.res_name);
+    std::unique_ptr<char, XFreeDeleter> type(hint.res_class);
+    app.wmInstance = name ? name.get() : "";
+    app.wmClass = type ? type.get() : "";
+  }
+  app.gtkAppId = textOf(d, window, atoms.gtkAppId);
+  app.hidden = contains(longsOf(d, window, atoms.state, XA_ATOM), atoms.hidden);
+  if (withIcon) app.icon = iconOf(longsOf(d, window, atoms.icon, XA_CARDINAL), ICON_SIZE);
+  if (app.pid > 0) {
+    app.executable = executableOf(app.pid);
+    app.launchedEntry = launchedEntryOf(app.pid);
+  }
+  return app;
+}
+
 }  // namespace
 
 std::vector<AppWindow> X11WindowList::appWindows() {
@@ -158,25 +182,21 @@ std::vector<AppWindow> X11WindowList::appWindows() {
   for (unsigned long window : longsOf(d, DefaultRootWindow(d), atoms.clientList, XA_WINDOW)) {
     auto states = longsOf(d, window, atoms.state, XA_ATOM);
     if (!isAppWindow(longsOf(d, window, atoms.type, XA_ATOM), states, atoms)) continue;
-    AppWindow app;
-    auto pids = longsOf(d, window, atoms.pid, XA_CARDINAL);
-    app.pid = pids.empty() ? 0 : static_cast<long>(pids.front());
-    XClassHint hint{};
-    if (XGetClassHint(d, window, &hint) != 0) {
-      std::unique_ptr<char, XFreeDeleter> name(hint.res_name);
-      std::unique_ptr<char, XFreeDeleter> type(hint.res_class);
-      app.wmInstance = name ? name.get() : "";
-      app.wmClass = type ? type.get() : "";
-    }
-    app.gtkAppId = textOf(d, window, atoms.gtkAppId);
-    app.hidden = contains(states, atoms.hidden);
-    app.icon = iconOf(longsOf(d, window, atoms.icon, XA_CARDINAL), ICON_SIZE);
-    if (app.pid > 0) {
-      app.executable = executableOf(app.pid);
-      app.launchedEntry = launchedEntryOf(app.pid);
-    }
-    windows.push_back(std::move(app));
+    windows.push_back(describe(d, window, atoms, true));
   }
   XSync(d, False);
   return windows;
+}
+
+std::optional<AppWindow> X11WindowList::activeWindow() {
+  auto display = openDisplay();
+  if (!display) return std::nullopt;
+  ErrorsIgnored quiet;
+  Display* d = display.get();
+  Atoms atoms(d);
+  auto active = longsOf(d, DefaultRootWindow(d), atoms.activeWindow, XA_WINDOW);
+  if (active.empty() || active.front() == None) return std::nullopt;
+  auto app = describe(d, active.front(), atoms, false);
+  XSync(d, False);
+  return app;
 }

@@ -7,4 +7,5 @@
 class X11WindowList final : public WindowList {
  public:
   std::vector<AppWindow> appWindows() override;
+  std::optional<AppWindow> activeWindow() override;
 };

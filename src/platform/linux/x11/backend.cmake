@@ -1,1 +1,1 @@
-vesk_backend(x11 PKG x11 xtst)
+vesk_backend(x11 PKG x11 xtst xi xfixes)

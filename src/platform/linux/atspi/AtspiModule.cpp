@@ -1,0 +1,5 @@
+// The entry points of this backend module.
+#include "platform/linux/atspi/AtspiFocusReader.h"
+#include "platform/linux/ModuleEntry.h"
+
+VESK_MODULE_ENTRY(FocusReader, AtspiFocusReader)

@@ -1,0 +1,1 @@
+vesk_backend(atspi PKG atspi-2 gobject-2.0)
