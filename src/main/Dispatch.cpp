@@ -6,7 +6,7 @@
 #include <clocale>
 #include <cwctype>
 
-#include "landing/HoldKeyCommand.h"
+#include "landing/command/HoldKeyCommand.h"
 #include "listening/dictation/DictateCommand.h"
 #include "listening/meeting/ListenCommand.h"
 #include "main/Console.h"

@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "landing/LandingTimes.h"
+
 // Every duration of the program. The defaults are the fixed values; tests build shorter ones.
 struct Timings {
   using Seconds = std::chrono::duration<double>;
@@ -38,4 +40,13 @@ struct Timings {
   // listen dictate: the most an ending may take beyond its drain (a cancel has no drain) before
   // the process ends all the same.
   Seconds endingGrace{1.0};
+  // listen hold-key: the hold delay; from the paste keystroke to the clipboard's restore; the
+  // trust poll; one question to an application's accessibility; the exit after input ended;
+  // the wait for the events of the bridge's own paste keys.
+  Seconds holdDelay{HOLD_SECONDS};
+  Seconds clipboardBack{CLIPBOARD_BACK_SECONDS};
+  Seconds accessCheck{ACCESS_CHECK_SECONDS};
+  Millis askApp{static_cast<int>(ASK_APP_SECONDS * 1000)};
+  Seconds holdKeyBackstop{HOLD_KEY_BACKSTOP_SECONDS};
+  Seconds ownKeys{OWN_KEYS_SECONDS};
 };

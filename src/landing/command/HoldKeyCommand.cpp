@@ -1,0 +1,89 @@
+#include "landing/command/HoldKeyCommand.h"
+
+#include <pthread.h>
+#include <unistd.h>
+
+#include <asio/executor_work_guard.hpp>
+#include <asio/io_context.hpp>
+#include <asio/post.hpp>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "landing/command/HoldKeyRequest.h"
+#include "landing/command/HoldKeyRun.h"
+#include "landing/command/MainLoopLater.h"
+#include "listening/engine/InputLines.h"
+#include "listening/engine/RepeatingTimer.h"
+#include "listening/engine/SharedPool.h"
+#include "listening/output/LineWriter.h"
+#include "listening/output/RunLog.h"
+#include "main/AppFolder.h"
+#include "main/Console.h"
+#include "main/Context.h"
+#include "main/ExitStatus.h"
+#include "main/Reply.h"
+#include "main/Timings.h"
+#include "main/permissions/Permissions.h"
+#include "platform/Platform.h"
+
+void runHoldKey(Context& context, const std::string& key) {
+  Console& console = context.console;
+  Platform& platform = context.platform;
+  std::signal(SIGPIPE, SIG_IGN);
+
+  // Everything below lives until the process ends, which destroys nothing.
+  auto& mainLoop = *new asio::io_context;
+  auto& later = *new MainLoopLater(mainLoop);
+  auto& lines = *new LineWriter(console);
+
+  // Each run starts a fresh landing log.
+  const auto logPath = appFolder() / "landing.log";
+  std::error_code ignored;
+  std::filesystem::remove(logPath, ignored);
+  auto& log = *new RunLog(logPath, console);
+
+  auto trusted = [&platform] { return accessibilityStatus(platform) == GRANTED; };
+  auto& run = *new HoldKeyRun(
+      HoldKeyRun::Services{platform, lines, log, later, context.timings, trusted,
+                           [&console] { console.end(EXIT_OK); }},
+      HeldKey::parse(key));
+
+  const std::string problem = platform.inputMonitor->start([&mainLoop, &run](const InputEvent& event) {
+    asio::post(mainLoop, [&run, event] { run.see(event); });
+  });
+  if (!problem.empty()) fail(console, "Couldn\u2019t watch the keyboard: " + problem, EXIT_FAILED);
+
+  // The trust poll asks on the pool (the bus may be slow) and hands the answer to the loop.
+  RepeatingTimer::start(context.timings.accessCheck, [&mainLoop, &run, trusted] {
+    const bool now = trusted();
+    asio::post(mainLoop, [&run, now] { run.accessSeen(now); });
+  });
+
+  const auto backstop = context.timings.holdKeyBackstop;
+  std::thread([&mainLoop, &run, &console, backstop] {
+    pthread_setname_np(pthread_self(), "vesk.stdin");
+    bool ended = false;
+    // The end of input, or "stop": finish after the queued landings, within the backstop.
+    auto end = [&] {
+      ended = true;
+      runAfter(backstop, [&console] { console.end(EXIT_OK); });
+      asio::post(mainLoop, [&run] { run.leave(); });
+    };
+    readInputLines(STDIN_FILENO, [&](const std::string& line) {
+      if (ended) return;
+      if (HoldKeyRequest::isStop(line)) {
+        end();
+      } else {
+        asio::post(mainLoop, [&run, line] { run.request(line); });
+      }
+    });
+    if (!ended) end();
+  }).detach();
+
+  auto keepRunning = asio::make_work_guard(mainLoop);
+  mainLoop.run();
+  console.end(EXIT_OK);
+  std::abort();  // end() never returns; this only guards against a console that does
+}
