@@ -36,4 +36,7 @@ class Clipboard {
   virtual std::vector<ClipboardFlavor> textFlavors(const std::string& text) = 0;
   // The flavor that asks clipboard-history tools to leave an entry out.
   virtual ClipboardFlavor transientMarker() = 0;
+  // Before the process ends: contents the bridge owns die with it, so a clipboard manager, where
+  // the desktop runs one, is asked to keep them. Returns once it has, or after a short wait.
+  virtual void keepAfterExit() = 0;
 };

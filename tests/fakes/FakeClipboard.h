@@ -67,4 +67,5 @@ class FakeClipboard final : public Clipboard {
     return {{"UTF8_STRING", text}, {"STRING", text}};
   }
   ClipboardFlavor transientMarker() override { return {transientType(), "secret"}; }
+  void keepAfterExit() override { calls.push_back("keep"); }
 };

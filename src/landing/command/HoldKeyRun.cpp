@@ -20,7 +20,11 @@ HoldKeyRun::HoldKeyRun(Services services, std::optional<HeldKey> key)
           [this](std::optional<long> app) { return mayPasteNow(app); },
           [this] { postPaste(); },
           [] { return true; },  // every X11 client may read the clipboard
-          [this](std::string_view how) { landed(how); }, services_.finished}),
+          [this](std::string_view how) { landed(how); },
+          [this] {
+            services_.platform.clipboard->keepAfterExit();
+            services_.finished();
+          }}),
       accessOn_(services_.trusted()) {
   if (!key) return;
   auto& lines = services_.lines;

@@ -14,8 +14,9 @@ namespace {
 // One wait for another application's answer; a whole incremental transfer.
 constexpr std::chrono::milliseconds ANSWER_LIMIT{500};
 constexpr std::chrono::milliseconds TRANSFER_LIMIT{3000};
-// The serving thread's handling of one change.
+// The serving thread's handling of one change; a clipboard manager's taking of the contents.
 constexpr std::chrono::milliseconds SERVER_LIMIT{1000};
+constexpr std::chrono::milliseconds HAND_OVER_LIMIT{900};
 
 // The selection protocol's own targets, which are no contents.
 constexpr const char* PROTOCOL_TARGETS[] = {"TARGETS", "TIMESTAMP", "MULTIPLE", "SAVE_TARGETS"};
@@ -217,6 +218,32 @@ std::vector<ClipboardFlavor> X11Clipboard::textFlavors(const std::string& text) 
 }
 
 ClipboardFlavor X11Clipboard::transientMarker() { return {"x-kde-passwordManagerHint", "secret"}; }
+
+void X11Clipboard::keepAfterExit() {
+  if (!thread_.joinable()) return;  // the bridge never owned the clipboard
+  onServer([this] { handOver(); });
+}
+
+// The clipboard manager convention: asked to convert CLIPBOARD_MANAGER to SAVE_TARGETS, the
+// manager reads every target from the owner, then answers. The owner serves meanwhile.
+void X11Clipboard::handOver() {
+  Display* d = server_.get();
+  const Atom manager = atom(d, "CLIPBOARD_MANAGER");
+  const Atom save = atom(d, "SAVE_TARGETS");
+  if (served_.empty() || XGetSelectionOwner(d, manager) == None) return;
+  XConvertSelection(d, manager, save, atom(d, "VESK_SAVED"), serverWindow_, CurrentTime);
+  XFlush(d);
+  const auto deadline = std::chrono::steady_clock::now() + HAND_OVER_LIMIT;
+  while (true) {
+    while (XPending(d) > 0) {
+      XEvent event;
+      XNextEvent(d, &event);
+      if (event.type == SelectionNotify && event.xselection.selection == manager) return;
+      handle(event);
+    }
+    if (!readable(d, deadline)) return;
+  }
+}
 
 // ---- Reading -------------------------------------------------------------------------------
 

@@ -38,6 +38,7 @@ class X11Clipboard final : public Clipboard {
   std::uint64_t changeCount() override { return changes_; }
   std::vector<ClipboardFlavor> textFlavors(const std::string& text) override;
   ClipboardFlavor transientMarker() override;
+  void keepAfterExit() override;
 
  private:
   using Deadline = std::chrono::steady_clock::time_point;
@@ -49,6 +50,7 @@ class X11Clipboard final : public Clipboard {
   void handle(XEvent& event);
   void answer(const XSelectionRequestEvent& request);
   void setOwner(Window owner);
+  void handOver();
 
   // Reading side.
   bool openReader();

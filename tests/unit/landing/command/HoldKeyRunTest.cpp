@@ -171,6 +171,8 @@ TEST(HoldKeyRun, LeavingWaitsForTheLandingInFlight) {
   EXPECT_EQ(r.finished, 0);
   r.later.fire(r.timings.clipboardBack);
   EXPECT_EQ(r.finished, 1);
+  // What the bridge owns is handed to a clipboard manager before the end.
+  EXPECT_EQ(r.fakes.clipboard->calls.back(), "keep");
 }
 
 }  // namespace

@@ -1,0 +1,211 @@
+// listen hold-key against the real X display (Xvfb, openbox), real GTK text fields (zenity)
+// and the accessibility bus of the test services.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "support/BackgroundProgram.h"
+#include "support/LiveProcess.h"
+#include "support/Run.h"
+#include "support/Scratch.h"
+#include "support/Services.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+std::string run(const std::string& program, const std::vector<std::string>& args,
+                const std::string& input = "") {
+  RunOptions options;
+  options.input = input;
+  options.timeoutSeconds = 10;
+  return runProgram("/usr/bin/" + program, args, options).out;
+}
+
+void holdControl() {
+  run("xdotool", {"keydown", "ctrl"});
+  std::this_thread::sleep_for(400ms);
+  run("xdotool", {"keyup", "ctrl"});
+}
+
+std::string clipboardText() { return run("xclip", {"-o", "-selection", "clipboard"}); }
+
+void setAccessibility(bool on) {
+  run("busctl", {"--user", "set-property", "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Status",
+                 "IsEnabled", "b", on ? "true" : "false"});
+}
+
+std::string readAll(const std::filesystem::path& file) {
+  std::ifstream in(file);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A zenity dialog whose answer goes to a file, in front once the window manager says so.
+class Zenity {
+ public:
+  Zenity(const Scratch& scratch, const std::string& kind)
+      : answer_(scratch.root() / (kind + ".answer")),
+        program_("sh", {"-c", "exec zenity --" + kind + " --text Dictate > " + answer_.string() +
+                                  " 2>/dev/null"}) {
+    const auto deadline = Clock::now() + 10s;
+    while (Clock::now() < deadline) {
+      if (run("xdotool", {"getactivewindow", "getwindowpid"}) == std::to_string(pid()) + "\n") {
+        std::this_thread::sleep_for(500ms);  // its accessible tree settles
+        return;
+      }
+      std::this_thread::sleep_for(100ms);
+    }
+    ADD_FAILURE() << "zenity --" << kind << " never came in front";
+  }
+  long pid() const { return program_.pid(); }
+  // Return makes zenity print the field's text and end.
+  std::string answer() {
+    run("xdotool", {"key", "Return"});
+    for (int i = 0; i < 50 && program_.running(); ++i) std::this_thread::sleep_for(100ms);
+    return readAll(answer_);
+  }
+
+ private:
+  std::filesystem::path answer_;
+  BackgroundProgram program_;
+};
+
+struct HoldKey {
+  Scratch scratch;
+  LiveProcess process;
+
+  explicit HoldKey(const std::string& key) : process({"listen", "hold-key", key}, scratch.env()) {
+    std::this_thread::sleep_for(500ms);  // the monitor is watching
+  }
+  nlohmann::json waitFor(const std::string& kind, std::chrono::milliseconds limit = 5s) {
+    nlohmann::json found;
+    process.waitForLine(
+        [&](const std::string& line) {
+          auto json = nlohmann::json::parse(line, nullptr, false);
+          if (json.is_object() && json.value("kind", "") == kind) {
+            found = json;
+            return true;
+          }
+          return false;
+        },
+        limit);
+    return found;
+  }
+  std::vector<std::string> kinds() {
+    std::vector<std::string> all;
+    for (const auto& line : process.lines()) {
+      all.push_back(nlohmann::json::parse(line).value("kind", ""));
+    }
+    return all;
+  }
+  std::filesystem::path landingLog() const {
+    return scratch.dataHome() / "com.quorvel.vesk" / "landing.log";
+  }
+};
+
+class HoldKeyE2e : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    requireServices();
+    setAccessibility(true);
+  }
+  void TearDown() override { setAccessibility(true); }
+  const Scratch& scratch() const { return scratch_; }
+
+ private:
+  Scratch scratch_;
+};
+
+TEST_F(HoldKeyE2e, AHoldAndALandingIntoATextField) {
+  // The user's own clipboard, served by xclip for as long as it owns it.
+  BackgroundProgram owner("sh", {"-c", "printf %s \"the user's own\" | "
+                                       "exec xclip -quiet -selection clipboard >/dev/null 2>&1"});
+  std::this_thread::sleep_for(300ms);
+  ASSERT_EQ(clipboardText(), "the user's own");
+  Zenity entry(scratch(), "entry");
+  HoldKey bridge("control");
+
+  holdControl();
+  auto down = bridge.waitFor("hold-down");
+  EXPECT_EQ(down["app"], entry.pid());
+  EXPECT_EQ(down["trusted"], true);
+  EXPECT_FALSE(bridge.waitFor("hold-up").is_null());
+
+  // A stray key during a hold.
+  run("xdotool", {"keydown", "ctrl"});
+  std::this_thread::sleep_for(400ms);
+  run("xdotool", {"key", "a"});
+  run("xdotool", {"keyup", "ctrl"});
+  EXPECT_FALSE(bridge.waitFor("hold-stray").is_null());
+
+  const auto asked = Clock::now();
+  bridge.process.write("{\"land\":\"hello from vesk\",\"app\":" + std::to_string(entry.pid()) +
+                       "}\n");
+  auto landed = bridge.waitFor("landed");
+  EXPECT_EQ(landed["how"], "pasted");
+  EXPECT_GE(Clock::now() - asked, 900ms);
+  EXPECT_EQ(clipboardText(), "the user's own");
+
+  bridge.process.write("{\"front\":null}\n");
+  EXPECT_EQ(bridge.waitFor("front")["app"], entry.pid());
+  EXPECT_EQ(entry.answer(), "hello from vesk\n");
+
+  bridge.process.write("{\"land\":\"left for the user\"}\n");
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(clipboardText(), "left for the user");
+  bridge.process.write("{\"copy\":\"copied by request\"}\n");
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(clipboardText(), "copied by request");
+
+  run("xdotool", {"key", "Escape"});
+  EXPECT_FALSE(bridge.waitFor("esc").is_null());
+  bridge.process.write("  stop \n");
+  EXPECT_EQ(bridge.process.waitExit(3s), 0);
+  EXPECT_EQ(bridge.kinds(), (std::vector<std::string>{"hold-down", "hold-up", "hold-down",
+                                                      "hold-stray", "landed", "front", "landed",
+                                                      "esc"}));
+  const std::string log = readAll(bridge.landingLog());
+  EXPECT_NE(log.find(" landed pasted {\"app\":\"Zenity\"}\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(" landed copied {\"app\":"), std::string::npos) << log;
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2);
+}
+
+TEST_F(HoldKeyE2e, APasswordFieldIsRefusedAndALostTrustIsReported) {
+  Zenity password(scratch(), "password");
+  HoldKey bridge("control");
+  holdControl();
+  EXPECT_FALSE(bridge.waitFor("hold-refused").is_null());
+  // Even asked to, the bridge does not paste into it.
+  bridge.process.write("{\"land\":\"never typed\",\"app\":" + std::to_string(password.pid()) +
+                       "}\n");
+  EXPECT_EQ(bridge.waitFor("landed")["how"], "copied");
+  EXPECT_EQ(password.answer(), "\n");
+
+  setAccessibility(false);
+  EXPECT_FALSE(bridge.waitFor("access-lost", 6s).is_null());
+  bridge.process.closeInput();
+  EXPECT_EQ(bridge.process.waitExit(3s), 0);
+  EXPECT_EQ(bridge.kinds(), (std::vector<std::string>{"hold-refused", "landed", "access-lost"}));
+}
+
+TEST_F(HoldKeyE2e, WithoutAKeyOnlyEscapeIsReported) {
+  HoldKey bridge("none");
+  holdControl();
+  run("xdotool", {"key", "Escape"});
+  EXPECT_FALSE(bridge.waitFor("esc").is_null());
+  bridge.process.closeInput();
+  EXPECT_EQ(bridge.process.waitExit(3s), 0);
+  EXPECT_EQ(bridge.kinds(), std::vector<std::string>{"esc"});
+}
+
+}  // namespace
