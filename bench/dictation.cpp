@@ -233,7 +233,7 @@ std::vector<std::int16_t> keptSamples(const std::string& line) {
 struct Landed {
   const char* latency = "median 0.97 s, worst 1.20 s";
   const char* words = "53 of 75";
-  const char* cpu = "1.17x";
+  const char* cpu = "0.96x";
   const char* memory = "133.6 MB";
   const char* holdStart = "139 ms";
 } LANDED;
@@ -279,9 +279,29 @@ void latencyAndWords() {
               spoken, LANDED.words);
 }
 
+// One dictation of the joined recording and its peer: the dictation's CPU over the peer's.
+double cpuRatio(const PocketSphinxDecoder::Tuning& tuning, const std::string& joined, double played) {
+  Dictation dictation("mic-keep");
+  if (!dictation.when("listening", std::chrono::seconds(15))) return -1;
+  const std::string command =
+      "paplay --device=micfeed --raw --rate=16000 --channels=1 --format=s16le " + joined;
+  if (std::system(command.c_str()) != 0) std::printf("paplay failed\n");
+  dictation.waitExit();
+  const auto sound = dictation.lines("sound");
+  if (sound.empty()) return -1;
+  const auto heard = keptSamples(sound.front().second);
+  const Peer peer = bareDecoder(tuning, {heard});
+  std::printf("  listen dictate mic-keep on %.1f s of the recordings (%.1f s heard): %.2f s of CPU; "
+              "bare decoder on the sound it heard: %.2f s; ratio %.2fx\n",
+              played, heard.size() / 16000.0, dictation.cpuSeconds(), peer.cpuSeconds,
+              dictation.cpuSeconds() / peer.cpuSeconds);
+  return dictation.cpuSeconds() / peer.cpuSeconds;
+}
+
 void cpu(const PocketSphinxDecoder::Tuning& tuning) {
   // One recording of them all, with a short pause after each, so the quiet ends the dictation
-  // only at its end. The peer decodes exactly what the dictation heard: the sound it kept.
+  // only at its end. The peer decodes exactly what the dictation heard: the sound it kept. On a
+  // shared machine one pair varies by a third: the median of three is the figure.
   std::vector<std::int16_t> all;
   for (const auto& samples : recordedAudio()) {
     all.insert(all.end(), samples.begin(), samples.end());
@@ -290,22 +310,13 @@ void cpu(const PocketSphinxDecoder::Tuning& tuning) {
   const std::string joined = "/tmp/vesk-bench-recordings-" + std::to_string(getpid()) + ".raw";
   std::ofstream(joined, std::ios::binary)
       .write(reinterpret_cast<const char*>(all.data()), static_cast<std::streamsize>(all.size() * 2));
-  Dictation dictation("mic-keep");
-  if (!dictation.when("listening", std::chrono::seconds(15))) return;
-  const std::string command =
-      "paplay --device=micfeed --raw --rate=16000 --channels=1 --format=s16le " + joined;
-  if (std::system(command.c_str()) != 0) std::printf("paplay failed\n");
+  std::vector<double> ratios;
+  for (int round = 0; round < 3; ++round) ratios.push_back(cpuRatio(tuning, joined, all.size() / 16000.0));
   std::remove(joined.c_str());
-  dictation.waitExit();
-  const auto sound = dictation.lines("sound");
-  if (sound.empty()) return;
-  const auto heard = keptSamples(sound.front().second);
-  const Peer peer = bareDecoder(tuning, {heard});
-  std::printf("process CPU of listen dictate mic-keep on %.1f s of the recordings (%.1f s heard): "
-              "%.2f s; bare decoder on the sound it heard: %.2f s; ratio %.2fx (target at most "
-              "1.10x; landed %s)\n",
-              all.size() / 16000.0, heard.size() / 16000.0, dictation.cpuSeconds(), peer.cpuSeconds,
-              dictation.cpuSeconds() / peer.cpuSeconds, LANDED.cpu);
+  std::sort(ratios.begin(), ratios.end());
+  std::printf("process CPU of a whole dictation over the bare decoder's on the same sound: median "
+              "%.2fx of 3 (target at most 1.10x; landed %s)\n",
+              ratios[1], LANDED.cpu);
 }
 
 void holdStart() {
