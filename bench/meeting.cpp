@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "Recording.h"
+#include "Quiet.h"
 #include "StampedRun.h"
 #include "platform/linux/pocketsphinx/PocketSphinxEngine.h"
 

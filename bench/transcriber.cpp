@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "Recording.h"
+#include "Recordings.h"
 #include "listening/output/LineWriter.h"
 #include "listening/engine/LiveTranscriber.h"
 #include "main/ProcessConsole.h"
@@ -22,29 +22,6 @@
 #include "platform/linux/soxr/SoxrConverters.h"
 
 namespace {
-
-const std::string DATA = "/usr/share/pocketsphinx/test/data/";
-
-struct Utterance {
-  std::string file;
-  std::string words;
-};
-
-int overlap(const std::string& spoken, const std::string& heard) {
-  std::multiset<std::string> got;
-  std::istringstream h(heard);
-  for (std::string w; h >> w;) got.insert(w);
-  int count = 0;
-  std::istringstream s(spoken);
-  for (std::string w; s >> w;) {
-    auto at = got.find(w);
-    if (at != got.end()) {
-      ++count;
-      got.erase(at);
-    }
-  }
-  return count;
-}
 
 // The packaged engine, loading its decoder with the settings under test.
 class TunedEngine final : public SpeechEngine {
@@ -67,27 +44,9 @@ class TunedEngine final : public SpeechEngine {
   PocketSphinxDecoder::Tuning tuning_;
 };
 
-int wordCount(const std::string& text) {
-  std::istringstream in(text);
-  return static_cast<int>(std::distance(std::istream_iterator<std::string>(in), {}));
-}
-
 }  // namespace
 
 int main() {
-  const std::vector<Utterance> utterances = {
-      {"goforward.raw", "go forward ten meters"},
-      {"librivox/sense_and_sensibility_01_austen_64kb-0870.wav",
-       "and mister john dashwood had then leisure to consider how much there might be prudently "
-       "in his power to do for them"},
-      {"librivox/sense_and_sensibility_01_austen_64kb-0880.wav", "he was not an ill disposed young man"},
-      {"librivox/sense_and_sensibility_01_austen_64kb-0890.wav",
-       "unless to be rather cold hearted and rather selfish is to be ill disposed"},
-      {"librivox/sense_and_sensibility_01_austen_64kb-0920.wav",
-       "had he married a more a amiable woman he might have been made still more respectable than "
-       "he was"},
-      {"librivox/sense_and_sensibility_01_austen_64kb-0930.wav", "he might even have been made amiable himself"},
-  };
   struct Setting {
     const char* name;
     PocketSphinxDecoder::Tuning tuning;
@@ -105,8 +64,8 @@ int main() {
     TunedEngine engine(setting.tuning);
     double audioTotal = 0, decodeTotal = 0;
     int spokenTotal = 0, heardTotal = 0;
-    for (const auto& utterance : utterances) {
-      auto mono = samplesOf(DATA + utterance.file);
+    for (const auto& utterance : recordings()) {
+      auto mono = samplesOf(RECORDINGS_FOLDER + utterance.file);
       std::vector<float> samples;
       samples.reserve(mono.size());
       for (std::int16_t sample : mono) samples.push_back(sample / 32768.0f);
@@ -128,7 +87,7 @@ int main() {
       decodeTotal += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
       audioTotal += mono.size() / 16000.0;
       spokenTotal += wordCount(utterance.words);
-      heardTotal += overlap(utterance.words, finals);
+      heardTotal += wordsMatched(utterance.words, finals);
     }
     std::printf("%s: real-time factor %.3f over %.1f s of speech; words matched %d of %d\n",
                 setting.name, decodeTotal / audioTotal, audioTotal, heardTotal, spokenTotal);

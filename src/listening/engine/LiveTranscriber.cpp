@@ -230,14 +230,21 @@ void LiveTranscriber::decode(const std::shared_ptr<Decoding>& decoding, LineWrit
   try {
     bool inUtterance = false;
     std::string last;
+    std::size_t unasked = 0;  // samples decoded since the hypothesis was last asked for
     while (auto chunk = input.pop()) {
       decoder.process(*chunk);
       const bool speech = decoder.inSpeech();
       if (speech) inUtterance = true;
-      std::string words = decoder.hypothesis();
-      if (words != last) {
-        last = words;
-        decoding->deliver(words, false);
+      unasked += chunk->size();
+      // Asking costs a search of what was decoded: at most every HYPOTHESIS_SAMPLES, and
+      // whenever the speech ends.
+      if (unasked >= HYPOTHESIS_SAMPLES || (!speech && inUtterance)) {
+        unasked = 0;
+        std::string words = decoder.hypothesis();
+        if (words != last) {
+          last = words;
+          decoding->deliver(words, false);
+        }
       }
       if (!speech && inUtterance) {
         inUtterance = false;

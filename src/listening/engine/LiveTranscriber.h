@@ -34,6 +34,8 @@ class LiveTranscriber : public std::enable_shared_from_this<LiveTranscriber> {
   using ResultHandler = std::function<void(const std::string& text, bool isFinal)>;
 
   static constexpr double DRAIN_SECONDS = 3.0;
+  // How often the running hypothesis is asked for: every 0.1 s of 16 kHz audio.
+  static constexpr std::size_t HYPOTHESIS_SAMPLES = 1600;
 
   // Builds a transcriber for the locale: resolves the supported locale, reports whether its
   // model is here (modelInstalled, before anything else can fail for a missing model), and loads the

@@ -60,6 +60,8 @@ void SoundKeeper::convert(PcmBuffer buffer) {
 void SoundKeeper::append(const PcmBuffer& output) {
   const auto* data = output.samples<char>(0);
   if (output.frameLength() == 0 || data == nullptr || samples_.size() >= limitBytes_) return;
+  // Room for the whole recording at once: growing by doubling would copy it and overshoot.
+  if (samples_.capacity() < limitBytes_) samples_.reserve(limitBytes_);
   const std::size_t room = limitBytes_ - samples_.size();
   samples_.append(data, std::min<std::size_t>(room, std::size_t{output.frameLength()} * 2));
 }

@@ -8,7 +8,8 @@
 struct cmd_ln_s;
 struct ps_decoder_s;
 
-// One PocketSphinx decoder over a model folder (acoustic model, language model, dictionary).
+// One PocketSphinx decoder over a model folder (acoustic model, language model, dictionary). Only
+// the dictionary's words that the language model knows are loaded.
 class PocketSphinxDecoder : public SpeechDecoder {
  public:
   // The settings that trade the wait for a line against accuracy and work.
@@ -37,6 +38,8 @@ class PocketSphinxDecoder : public SpeechDecoder {
   struct ConfigFree {
     void operator()(cmd_ln_s* config) const;
   };
+  void loadKnownWords(const std::string& dictionary);
+
   struct DecoderFree {
     void operator()(ps_decoder_s* decoder) const;
   };

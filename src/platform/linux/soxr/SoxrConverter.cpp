@@ -2,6 +2,7 @@
 
 #include <soxr.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -19,7 +20,8 @@ bool SoxrConverter::handles(const PcmFormat& from, const PcmFormat& to) {
 
 SoxrConverter::SoxrConverter(const PcmFormat& from, const PcmFormat& to) : from_(from), to_(to) {
   if (!handles(from, to)) throw Failure("no conversion between these formats");
-  open();
+  // At the same rate only the channels and the sample type change: nothing to filter.
+  if (from.sampleRate != to.sampleRate) open();
 }
 
 void SoxrConverter::open() {
@@ -63,10 +65,27 @@ void SoxrConverter::mixDown(const PcmBuffer& input) {
 PcmBuffer SoxrConverter::convert(const PcmBuffer& input) {
   if (!(input.format() == from_)) throw Failure("the buffer is not in the converter's format");
   mixDown(input);
+  if (!resampler_) return sameRate();
   return run(mono_.data(), mono_.size());
 }
 
+PcmBuffer SoxrConverter::sameRate() const {
+  const auto frames = static_cast<std::uint32_t>(mono_.size());
+  PcmBuffer output(to_, frames);
+  output.setFrameLength(frames);
+  if (to_.sampleFormat == SampleFormat::Float32) {
+    std::copy(mono_.begin(), mono_.end(), output.samples<float>(0));
+  } else {
+    std::int16_t* out = output.samples<std::int16_t>(0);
+    for (std::uint32_t i = 0; i < frames; ++i) {
+      out[i] = static_cast<std::int16_t>(std::lround(std::clamp(mono_[i] * 32768.0f, -32768.0f, 32767.0f)));
+    }
+  }
+  return output;
+}
+
 PcmBuffer SoxrConverter::flush() {
+  if (!resampler_) return PcmBuffer(to_, 0);
   PcmBuffer tail = run(nullptr, 0);
   open();  // a drained resampler takes no more input
   return tail;

@@ -9,7 +9,7 @@ struct soxr;
 
 // One libsoxr resampler from a given input format to a mono output. The input is first mixed
 // to mono 32-bit float (channels averaged); the resampler keeps its filter state across calls
-// until flush() drains it.
+// until flush() drains it. At the same rate no resampler is needed: the samples only change type.
 class SoxrConverter : public AudioConverter {
  public:
   // Throws Failure when libsoxr refuses the formats.
@@ -31,6 +31,7 @@ class SoxrConverter : public AudioConverter {
   // it and has nothing more to give.
   PcmBuffer run(const float* input, std::size_t frames);
   void open();
+  PcmBuffer sameRate() const;
 
   PcmFormat from_;
   PcmFormat to_;
