@@ -1,10 +1,9 @@
+#include "listening/engine/WaitForEnding.h"
 #include "listening/dictation/DictateCommand.h"
 
 #include <pthread.h>
 #include <unistd.h>
 
-#include <asio/executor_work_guard.hpp>
-#include <asio/io_context.hpp>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -95,10 +94,5 @@ void runDictate(Context& context, double quietSeconds, bool hold, bool keep) {
     }
   }).detach();
 
-  // The main thread only waits: the session ends the process.
-  asio::io_context mainLoop;
-  auto keepRunning = asio::make_work_guard(mainLoop);
-  mainLoop.run();
-  console.end(EXIT_OK);
-  std::abort();  // end() never returns; this only guards against a console that does
+  waitForEnding(console);
 }

@@ -1,10 +1,9 @@
+#include "listening/engine/WaitForEnding.h"
 #include "listening/meeting/ListenCommand.h"
 
 #include <pthread.h>
 #include <unistd.h>
 
-#include <asio/executor_work_guard.hpp>
-#include <asio/io_context.hpp>
 #include <asio/signal_set.hpp>
 #include <csignal>
 #include <cstdlib>
@@ -137,10 +136,5 @@ void runListen(Context& context, const std::string& sources) {
     }
   }).detach();
 
-  // The main thread only waits: the session ends the process.
-  asio::io_context mainLoop;
-  auto keepRunning = asio::make_work_guard(mainLoop);
-  mainLoop.run();
-  console.end(EXIT_OK);
-  std::abort();  // end() never returns; this only guards against a console that does
+  waitForEnding(console);
 }
