@@ -120,7 +120,9 @@ void ListenSession::start() {
     }
     me_ = me;
   }
-  auto mic = MicCapture::make(*platform.audioInput, lines, true, false);
+  // The microphone comes at the recogniser's rate, in mono, as in dictation: no resampling.
+  auto mic = MicCapture::make(*platform.audioInput, lines, true, false,
+                              platform.speechEngine->audioFormat().sampleRate);
   {
     std::lock_guard guard(mutex_);
     if (stopping_) return;
