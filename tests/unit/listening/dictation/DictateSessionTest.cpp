@@ -15,6 +15,7 @@
 #include "listening/output/RunLog.h"
 #include "main/Timings.h"
 #include "support/Pcm.h"
+#include "support/EventLines.h"
 #include "support/Scratch.h"
 
 using nlohmann::json;
@@ -70,16 +71,7 @@ class DictateSessionTest : public ::testing::Test {
     ended.wait_for(guard, limit, [this] { return !statuses.empty(); });
     return statuses.empty() ? -1 : statuses.front();
   }
-  // Every line but the level lines.
-  std::vector<json> events() {
-    std::vector<json> found;
-    std::istringstream text(console.stdoutText());
-    for (std::string line; std::getline(text, line);) {
-      json event = json::parse(line);
-      if (event["kind"] != "level") found.push_back(event);
-    }
-    return found;
-  }
+  std::vector<json> events() { return eventsBesidesLevels(console.stdoutText()); }
   std::vector<std::string> kinds() {
     std::vector<std::string> found;
     for (const auto& event : events()) found.push_back(event["kind"]);

@@ -14,6 +14,7 @@
 #include "listening/output/LineWriter.h"
 #include "listening/output/RunLog.h"
 #include "main/Timings.h"
+#include "support/EventLines.h"
 #include "main/permissions/Permissions.h"
 #include "support/Pcm.h"
 #include "support/Scratch.h"
@@ -69,15 +70,7 @@ class ListenSessionTest : public ::testing::Test {
     ended.wait_for(guard, limit, [this] { return !statuses.empty(); });
     return statuses.empty() ? -1 : statuses.front();
   }
-  std::vector<json> events() {
-    std::vector<json> found;
-    std::istringstream text(console.stdoutText());
-    for (std::string line; std::getline(text, line);) {
-      json event = json::parse(line);
-      if (event["kind"] != "level") found.push_back(event);
-    }
-    return found;
-  }
+  std::vector<json> events() { return eventsBesidesLevels(console.stdoutText()); }
   Kinds kinds() {
     Kinds found;
     for (const auto& event : events()) found.push_back(event["kind"]);
