@@ -19,6 +19,9 @@ class Clipboard {
  public:
   virtual ~Clipboard() = default;
 
+  // True when the desktop's clipboard can be reached this way.
+  virtual bool available() { return true; }
+
   // True when some application offers contents now (even contents no one can read).
   virtual bool hasContents() = 0;
   // The types the contents are offered in, in the owner's order, without the protocol's own.

@@ -37,6 +37,9 @@ class InputMonitor {
 
   virtual ~InputMonitor() = default;
 
+  // True when there is a keyboard to watch (a display, or a keyboard device the user may read).
+  virtual bool available() { return true; }
+
   // Starts delivering every event to the handler, on a thread of the monitor's own, in the
   // order they happened, until the process ends. Returns "" once watching, or why it cannot.
   virtual std::string start(Handler handler) = 0;

@@ -23,6 +23,9 @@ class WindowList {
  public:
   virtual ~WindowList() = default;
 
+  // True when this way of telling the windows works in the running session.
+  virtual bool available() { return true; }
+
   // The application windows in the window manager's order (oldest first); empty when there is
   // no display or no window manager listing them.
   virtual std::vector<AppWindow> appWindows() = 0;

@@ -1,0 +1,2 @@
+// The entry points of this backend module.
+#include "platform/linux/ModuleEntry.h"
