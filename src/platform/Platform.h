@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "platform/OnDemand.h"
 
 #include "platform/Accessibility.h"
@@ -11,6 +13,7 @@
 #include "platform/Desktop.h"
 #include "platform/IconRenderer.h"
 #include "platform/SecretStore.h"
+#include "platform/SessionBackends.h"
 #include "platform/SleepNotice.h"
 #include "platform/SystemAudio.h"
 #include "platform/EventStore.h"
@@ -53,4 +56,7 @@ struct Platform {
   OnDemand<InputMonitor> inputMonitor;
   OnDemand<Clipboard> clipboard;
   OnDemand<FocusReader> focusReader;
+  // Which mechanism the keyboard watch, synthetic input, clipboard and window list slots were
+  // made with, for those already made (unset in tests).
+  std::function<SessionBackends()> sessionBackends;
 };

@@ -28,6 +28,27 @@
 #include "main/permissions/Permissions.h"
 #include "platform/Platform.h"
 
+namespace {
+
+// Writes to the landing log which mechanism serves each need in this session, and what the user
+// must do for each need nothing serves. Making the four services is what picks them.
+void logBackends(Platform& platform, RunLog& log) {
+  platform.inputMonitor->available();
+  platform.syntheticInput->available();
+  platform.clipboard->available();
+  platform.windowList->available();
+  if (!platform.sessionBackends) return;
+  const SessionBackends backends = platform.sessionBackends();
+  log.append("backends", backends.session,
+             {{"keys", backends.keys},
+              {"paste", backends.paste},
+              {"clipboard", backends.clipboard},
+              {"front", backends.front}});
+  for (const auto& missing : backends.missing) log.append("missing", missing);
+}
+
+}  // namespace
+
 void runHoldKey(Context& context, const std::string& key) {
   Console& console = context.console;
   Platform& platform = context.platform;
@@ -43,6 +64,7 @@ void runHoldKey(Context& context, const std::string& key) {
   std::error_code ignored;
   std::filesystem::remove(logPath, ignored);
   auto& log = *new RunLog(logPath, console);
+  logBackends(platform, log);
 
   auto trusted = [&platform] { return accessibilityStatus(platform) == GRANTED; };
   auto& run = *new HoldKeyRun(

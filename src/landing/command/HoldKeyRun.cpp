@@ -19,7 +19,7 @@ HoldKeyRun::HoldKeyRun(Services services, std::optional<HeldKey> key)
           *services_.platform.clipboard, services_.later, services_.timings.clipboardBack,
           [this](std::optional<long> app) { return mayPasteNow(app); },
           [this] { postPaste(); },
-          [] { return true; },  // every X11 client may read the clipboard
+          [this] { return services_.platform.clipboard->available(); },
           [this](std::string_view how) { landed(how); },
           [this] {
             services_.platform.clipboard->keepAfterExit();

@@ -66,8 +66,11 @@ std::string_view requestSystemAudio(Platform& platform, const Timings& timings) 
 }
 
 std::string_view accessibilityStatus(Platform& platform) {
-  return platform.accessibility->enabled() && platform.syntheticInput->available() ? GRANTED
-                                                                                   : NOT_ASKED;
+  // Trusted means the bridge can both see the hold key and type for the user.
+  return platform.accessibility->enabled() && platform.inputMonitor->available() &&
+                 platform.syntheticInput->available()
+             ? GRANTED
+             : NOT_ASKED;
 }
 
 std::string_view requestAccessibility(Platform& platform) {

@@ -5,9 +5,11 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/linux/BackendModule.h"
+#include "platform/linux/SessionChoice.h"
 
 #ifndef VESK_MODULE_DIR
 #define VESK_MODULE_DIR "/usr/local/lib/vesk-native"
@@ -32,6 +34,9 @@ constexpr ModuleSource MODULES[] = {
     {"systemd", "libsystemd0"},
     {"x11", "libxtst6"},
     {"atspi", "libatspi2.0-0"},
+    {"wayland", "libwayland-client0"},
+    {"evdev", "libevdev2"},
+    {"swayipc", "libc6"},
     {"procfs", "libc6"},
     {"xattr", "libc6"},
 };
@@ -64,6 +69,52 @@ void attach(OnDemand<T>& slot, const std::shared_ptr<Modules>& modules, const ch
   });
 }
 
+// Where the backend of each mechanism of hold-to-talk lives: its module and entry point.
+struct Way {
+  const char* module;
+  const char* entry;
+};
+const std::map<std::string, Way> WAYS = {
+    {"xinput", {"x11", "veskMakeInputMonitor"}},
+    {"evdev", {"evdev", "veskMakeInputMonitor"}},
+    {"xtest", {"x11", "veskMakeSyntheticInput"}},
+    {"virtual-keyboard", {"wayland", "veskMakeVirtualKeyboard"}},
+    {"remote-desktop", {"wayland", "veskMakeRemoteDesktop"}},
+    {"x11", {"x11", "veskMakeClipboard"}},
+    {"data-control", {"wayland", "veskMakeDataControl"}},
+    {"ewmh", {"x11", "veskMakeWindowList"}},
+    {"sway", {"swayipc", "veskMakeWindowList"}},
+    {"kwin", {"gio", "veskMakeKWinWindows"}},
+    {"atspi", {"atspi", "veskMakeAccessibleWindows"}},
+};
+
+// The session's backends of hold-to-talk as each is picked; mutex guards chosen.
+struct LandingChoice {
+  SessionChoice session = SessionChoice::fromEnvironment();
+  std::mutex mutex;
+  SessionBackends chosen;
+};
+
+// Gives `slot` a maker that tries the session's mechanisms for `need` in order of preference and
+// keeps the first whose backend is available, else the last one tried (which then answers as
+// unavailable), and records which it was.
+template <class T>
+void attachChosen(OnDemand<T>& slot, const std::shared_ptr<Modules>& modules,
+                  const std::shared_ptr<LandingChoice>& choice, LandingNeed need) {
+  slot.makeWith([modules, choice, need] {
+    std::unique_ptr<T> kept;
+    const auto way = choice->session.pick(need, [&](const std::string& mechanism) {
+      const Way& source = WAYS.at(mechanism);
+      auto make = reinterpret_cast<T* (*)()>(modules->at(source.module)->entry(source.entry));
+      kept.reset(make());
+      return kept->available();
+    });
+    std::lock_guard lock(choice->mutex);
+    choice->session.record(need, way, choice->chosen);
+    return kept;
+  });
+}
+
 }  // namespace
 
 Platform makeLinuxPlatform(std::function<void(const std::string& message)> unavailable) {
@@ -90,10 +141,15 @@ Platform makeLinuxPlatform(std::function<void(const std::string& message)> unava
   attach(platform.secretStore, modules, "libsecret", "veskMakeSecretStore");
   attach(platform.systemSounds, modules, "canberra", "veskMakeSystemSounds");
   attach(platform.machineId, modules, "systemd", "veskMakeMachineId");
-  attach(platform.syntheticInput, modules, "x11", "veskMakeSyntheticInput");
-  attach(platform.windowList, modules, "x11", "veskMakeWindowList");
-  attach(platform.inputMonitor, modules, "x11", "veskMakeInputMonitor");
-  attach(platform.clipboard, modules, "x11", "veskMakeClipboard");
+  auto choice = std::make_shared<LandingChoice>();
+  attachChosen(platform.inputMonitor, modules, choice, LandingNeed::Keys);
+  attachChosen(platform.syntheticInput, modules, choice, LandingNeed::Paste);
+  attachChosen(platform.clipboard, modules, choice, LandingNeed::Clipboard);
+  attachChosen(platform.windowList, modules, choice, LandingNeed::Front);
+  platform.sessionBackends = [choice] {
+    std::lock_guard lock(choice->mutex);
+    return choice->chosen;
+  };
   attach(platform.focusReader, modules, "atspi", "veskMakeFocusReader");
   attach(platform.processes, modules, "procfs", "veskMakeProcesses");
   attach(platform.backupExclusion, modules, "xattr", "veskMakeBackupExclusion");

@@ -30,6 +30,7 @@ class X11Clipboard final : public Clipboard {
   X11Clipboard(const X11Clipboard&) = delete;
   X11Clipboard& operator=(const X11Clipboard&) = delete;
 
+  bool available() override { return openReader(); }
   bool hasContents() override;
   std::vector<std::string> types() override;
   std::optional<std::string> read(const std::string& type) override;

@@ -23,6 +23,7 @@ class X11InputMonitor final : public InputMonitor {
   X11InputMonitor(const X11InputMonitor&) = delete;
   X11InputMonitor& operator=(const X11InputMonitor&) = delete;
 
+  bool available() override { return openDisplay() != nullptr; }
   std::string start(Handler handler) override;
 
  private:
