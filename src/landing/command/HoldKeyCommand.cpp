@@ -30,8 +30,9 @@
 
 namespace {
 
-// Writes to the landing log which mechanism serves each need in this session, and what the user
-// must do for each need nothing serves. Making the four services is what picks them.
+// On a Wayland session, writes to the landing log which mechanism serves each need, and what the
+// user must do for each need nothing serves. Making the four services is what picks them. An X11
+// session has one set, and its log holds the landings alone.
 void logBackends(Platform& platform, RunLog& log) {
   platform.inputMonitor->available();
   platform.syntheticInput->available();
@@ -39,6 +40,7 @@ void logBackends(Platform& platform, RunLog& log) {
   platform.windowList->available();
   if (!platform.sessionBackends) return;
   const SessionBackends backends = platform.sessionBackends();
+  if (backends.session != "wayland") return;
   log.append("backends", backends.session,
              {{"keys", backends.keys},
               {"paste", backends.paste},
