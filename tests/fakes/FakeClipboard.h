@@ -16,6 +16,9 @@ class FakeClipboard final : public Clipboard {
   std::set<std::string> unreadable;
   std::uint64_t changes = 0;
   std::vector<std::string> calls;  // "clear", "write", in order
+  bool reachable = true;
+
+  bool available() override { return reachable; }
 
   // Another application takes the clipboard.
   void copyElsewhere(std::vector<ClipboardFlavor> offered) {

@@ -8,7 +8,10 @@
 class FakeInputMonitor final : public InputMonitor {
  public:
   std::string problem;  // when set, start() refuses with it
+  bool keyboard = true;  // a keyboard can be watched
   Handler handler;
+
+  bool available() override { return keyboard; }
 
   std::string start(Handler h) override {
     if (!problem.empty()) return problem;

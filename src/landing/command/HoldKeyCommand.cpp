@@ -71,7 +71,8 @@ void runHoldKey(Context& context, const std::string& key) {
   auto trusted = [&platform] { return accessibilityStatus(platform) == GRANTED; };
   auto& run = *new HoldKeyRun(
       HoldKeyRun::Services{platform, lines, log, later, context.timings, trusted,
-                           [&console] { console.end(EXIT_OK); }},
+                           [&console] { console.end(EXIT_OK); },
+                           [&platform] { return mayTypeForUser(platform); }},
       HeldKey::parse(key));
 
   const std::string problem = platform.inputMonitor->start([&mainLoop, &run](const InputEvent& event) {

@@ -78,7 +78,8 @@ bool HoldKeyRun::mayPasteNow(std::optional<long> into) {
   pasteFocus_ = Focus::unknown();
   auto front = frontmostApp(services_.platform);
   if (!front) return false;
-  return shouldPaste(into, front->pid, front->id, services_.trusted, [this, &front] {
+  const auto& mayType = services_.mayType ? services_.mayType : services_.trusted;
+  return shouldPaste(into, front->pid, front->id, mayType, [this, &front] {
     pasteFocus_ = focusOf(services_.platform, front, services_.timings.askApp);
     return pasteFocus_;
   });

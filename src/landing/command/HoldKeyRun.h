@@ -34,6 +34,9 @@ class HoldKeyRun {
     const Timings& timings;
     std::function<bool()> trusted;  // the accessibility trust now
     std::function<void()> finished;  // every landing is done after leave()
+    // Whether the bridge may type for the user now, which is what pasting needs; unset: the
+    // trust. It differs where the hold key is watched apart from typing (keyboard devices).
+    std::function<bool()> mayType = nullptr;
   };
 
   HoldKeyRun(Services services, std::optional<HeldKey> key);

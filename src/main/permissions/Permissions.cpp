@@ -65,12 +65,13 @@ std::string_view requestSystemAudio(Platform& platform, const Timings& timings) 
   return systemAudioStatus(platform);
 }
 
+bool mayTypeForUser(Platform& platform) {
+  return platform.accessibility->enabled() && platform.syntheticInput->available();
+}
+
 std::string_view accessibilityStatus(Platform& platform) {
-  // Trusted means the bridge can both see the hold key and type for the user.
-  return platform.accessibility->enabled() && platform.inputMonitor->available() &&
-                 platform.syntheticInput->available()
-             ? GRANTED
-             : NOT_ASKED;
+  // Trusted means the bridge can both type for the user and see the hold key.
+  return mayTypeForUser(platform) && platform.inputMonitor->available() ? GRANTED : NOT_ASKED;
 }
 
 std::string_view requestAccessibility(Platform& platform) {

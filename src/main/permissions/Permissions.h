@@ -32,6 +32,9 @@ std::string_view requestSystemAudio(Platform& platform, const Timings& timings);
 // "granted" when assistive technologies are on and the display takes synthetic input,
 // otherwise "not-asked" (never "denied").
 std::string_view accessibilityStatus(Platform& platform);
+// True when the accessibility bus is on and synthetic keys reach the applications: what pasting
+// needs. The accessibility status also needs the hold key to be seen.
+bool mayTypeForUser(Platform& platform);
 // Switches assistive technologies on, then reports.
 std::string_view requestAccessibility(Platform& platform);
 

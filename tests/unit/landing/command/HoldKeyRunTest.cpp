@@ -27,6 +27,7 @@ struct HoldRun {
   LineWriter lines{console};
   RunLog log{scratch.root() / "landing.log", console};
   bool trusted = true;
+  std::optional<bool> mayType;  // unset: the run is given no separate answer
   int finished = 0;
   std::unique_ptr<HoldKeyRun> run;
 
@@ -37,7 +38,8 @@ struct HoldRun {
     fakes.windowList->active = zenity;
     run = std::make_unique<HoldKeyRun>(
         HoldKeyRun::Services{fakes.platform, lines, log, later, timings,
-                             [this] { return trusted; }, [this] { ++finished; }},
+                             [this] { return trusted; }, [this] { ++finished; },
+                             [this] { return mayType.value_or(trusted); }},
         key);
   }
 
@@ -145,6 +147,31 @@ TEST(HoldKeyRun, APasteIsTheKeystrokeTheWatcherIgnores) {
   r.fakes.focusReader->focus = Focus::element("terminal");
   r.run->request(R"({"land":"ls","app":4242})");
   EXPECT_EQ(r.fakes.syntheticInput->posted.back().size(), 6u);
+}
+
+TEST(HoldKeyRun, PastingNeedsTypingAndAReachableClipboardNotTheHoldKey) {
+  struct Row {
+    bool trusted;
+    std::optional<bool> mayType;
+    bool clipboard;
+    const char* how;
+  };
+  const Row rows[] = {
+      {false, true, true, "pasted"},  // keyboard devices unreadable, typing works
+      {true, false, true, "copied"},  // the hold key is seen, typing does not reach apps
+      {false, std::nullopt, true, "copied"},
+      {true, true, false, "kept"},  // no clipboard reachable: nothing is touched
+  };
+  for (const auto& row : rows) {
+    HoldRun r;
+    r.trusted = row.trusted;
+    r.mayType = row.mayType;
+    r.fakes.clipboard->reachable = row.clipboard;
+    r.run->request(R"({"land":"hello","app":4242})");
+    r.later.fire(r.timings.clipboardBack);
+    EXPECT_EQ(r.out(), std::string("{\"kind\":\"landed\",\"how\":\"") + row.how + "\"}\n")
+        << row.trusted << row.clipboard;
+  }
 }
 
 TEST(HoldKeyRun, TheLandingLogNamesTheFrontApp) {

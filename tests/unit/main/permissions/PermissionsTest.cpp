@@ -51,7 +51,7 @@ TEST_F(PermissionsTest, SoundServerAnswersMapToStatusWords) {
   EXPECT_TRUE(systemAudioAllowedNow(p));
 }
 
-TEST_F(PermissionsTest, AccessibilityNeedsTheSwitchAndSyntheticInputAndIsNeverDenied) {
+TEST_F(PermissionsTest, AccessibilityNeedsTheSwitchSyntheticInputAndTheKeyboardAndIsNeverDenied) {
   Platform& p = fakes.platform;
   EXPECT_EQ(accessibilityStatus(p), "not-asked");
   fakes.accessibility->on = true;
@@ -59,6 +59,11 @@ TEST_F(PermissionsTest, AccessibilityNeedsTheSwitchAndSyntheticInputAndIsNeverDe
   EXPECT_EQ(accessibilityStatus(p), "not-asked");
   fakes.syntheticInput->display = true;
   EXPECT_EQ(accessibilityStatus(p), "granted");
+  // No keyboard device the user may read: typing still works, the hold key is not seen.
+  fakes.inputMonitor->keyboard = false;
+  EXPECT_EQ(accessibilityStatus(p), "not-asked");
+  EXPECT_TRUE(mayTypeForUser(p));
+  fakes.inputMonitor->keyboard = true;
 
   fakes.accessibility->on = false;
   EXPECT_EQ(requestAccessibility(p), "granted");
