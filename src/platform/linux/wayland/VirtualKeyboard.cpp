@@ -14,6 +14,8 @@
 namespace {
 
 constexpr std::uint32_t SEAT_VERSION = 5;
+// From a new keyboard's upload until clients have bound their keyboard handles to it.
+constexpr std::chrono::milliseconds CLIENTS_SETTLE{300};
 
 // What the seat says of its keyboard while its keymap is asked for.
 struct SeatKeyboard {
@@ -137,7 +139,9 @@ bool VirtualKeyboard::upload(WaylandConnection::Deadline deadline) {
   }
   zwp_virtual_keyboard_v1_keymap(keyboard_.get(), WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, file.get(),
                                  static_cast<std::uint32_t>(text.size()));
-  return connection_->roundtrip(deadline);
+  if (!connection_->roundtrip(deadline)) return false;
+  readyAt_ = std::chrono::steady_clock::now() + CLIENTS_SETTLE;
+  return true;
 }
 
 void VirtualKeyboard::queue(const std::vector<KeyStep>& steps) {

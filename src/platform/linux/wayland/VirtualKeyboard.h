@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -31,6 +32,9 @@ class VirtualKeyboard {
   VirtualKeyboard& operator=(const VirtualKeyboard&) = delete;
 
   const XkbKeymap& keymap() const { return keymap_; }
+  // When clients have had the time to take the new keyboard: their keyboard handles come after
+  // the seat tells them of it, and keys sent before then are lost.
+  std::chrono::steady_clock::time_point readyAt() const { return readyAt_; }
   // Queues the key events, in order, each followed by the modifiers it changed.
   void queue(const std::vector<KeyStep>& steps);
   // Sends what is queued and reads what the compositor said; false when the connection failed.
@@ -60,4 +64,5 @@ class VirtualKeyboard {
   Owned<zwp_virtual_keyboard_v1> keyboard_;
   XkbKeymap keymap_;
   XkbKeyState state_;
+  std::chrono::steady_clock::time_point readyAt_;
 };

@@ -1,6 +1,7 @@
 #include "platform/linux/wayland/VirtualKeyboardInput.h"
 
 #include <chrono>
+#include <thread>
 
 namespace {
 
@@ -20,6 +21,7 @@ std::optional<PasteKeys> VirtualKeyboardInput::pasteKeys() {
 bool VirtualKeyboardInput::post(const std::vector<KeyStep>& steps) {
   auto keyboard = this->keyboard();
   if (!keyboard) return false;
+  std::this_thread::sleep_until(keyboard->readyAt());  // at once but for a keyboard just made
   {
     std::lock_guard lock(mutex_);
     keyboard->queue(steps);
