@@ -21,8 +21,7 @@ struct zwp_virtual_keyboard_v1;
 // bind their key handling to the keymap they see, so it never changes while the keyboard lives.
 // Key events carry the modifier state they make, so that clients see Control held.
 //
-// Threads: queue() one at a time (VirtualKeyboardInput's lock); send() from any thread, which
-// libwayland makes safe.
+// Threads: one at a time (VirtualKeyboardInput's lock).
 class VirtualKeyboard {
  public:
   // Nothing when no compositor answers before the deadline or it offers no virtual keyboards.

@@ -22,12 +22,9 @@ bool VirtualKeyboardInput::post(const std::vector<KeyStep>& steps) {
   auto keyboard = this->keyboard();
   if (!keyboard) return false;
   std::this_thread::sleep_until(keyboard->readyAt());  // at once but for a keyboard just made
-  {
-    std::lock_guard lock(mutex_);
-    keyboard->queue(steps);
-  }
-  if (keyboard->send()) return true;
   std::lock_guard lock(mutex_);
+  keyboard->queue(steps);
+  if (keyboard->send()) return true;
   if (keyboard_ == keyboard) keyboard_.reset();
   return false;
 }

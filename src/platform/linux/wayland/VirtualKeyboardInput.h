@@ -10,8 +10,9 @@
 // the first use (the probe at start) and kept, so its keymap is uploaded once. A keyboard whose
 // connection failed is made again at the next use.
 //
-// Threads: any. mutex_ guards keyboard_ and the queueing of key events on it; a keyboard is made
-// without the lock (that waits on the compositor) and sent without it.
+// Threads: any. mutex_ guards keyboard_ and the use of its connection: queueing and sending key
+// events, neither of which waits (the socket is written without blocking, and read only for
+// what has arrived). A keyboard is made without the lock, since that waits on the compositor.
 class VirtualKeyboardInput final : public SyntheticInput {
  public:
   bool available() override;
