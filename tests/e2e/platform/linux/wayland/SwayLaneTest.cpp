@@ -177,4 +177,21 @@ TEST_F(SwayLaneVirtualKeyboard, ControlVPastesTheClipboardEveryTime) {
   }
 }
 
+// The user's layout is the seat's: a keyboard already on the seat (here a first virtual one,
+// laid out as dvorak) decides it, whatever the environment names.
+TEST_F(SwayLaneVirtualKeyboard, TheSeatsOwnKeymapIsTheOneUploaded) {
+  setenv("XKB_DEFAULT_LAYOUT", "us", 1);
+  setenv("XKB_DEFAULT_VARIANT", "dvorak", 1);
+  VirtualKeyboardInput users;
+  const bool made = users.available();
+  unsetenv("XKB_DEFAULT_LAYOUT");
+  unsetenv("XKB_DEFAULT_VARIANT");
+  ASSERT_TRUE(made);
+
+  VirtualKeyboardInput ours;
+  auto keys = ours.pasteKeys();
+  ASSERT_TRUE(keys);
+  EXPECT_EQ(pasteKeyCode(*keys), 52u + 8);  // "v" on dvorak: the key at the "." position
+}
+
 }  // namespace
