@@ -4,8 +4,8 @@
 
 namespace {
 
-constexpr unsigned KERNEL_V = 47;  // the key at the V position of a US keyboard
-
+// The key at the V position (key name AB04) on a keymap that does not name its keys.
+constexpr unsigned KERNEL_V = 47;
 
 // The first key code whose first level types `sym` in the first group.
 unsigned codeOf(xkb_keymap* keymap, xkb_keysym_t sym) {
@@ -43,8 +43,10 @@ std::optional<XkbKeymap> XkbKeymap::fromNames(const std::string& layout,
 std::optional<XkbKeymap> XkbKeymap::fromText(const std::string& text) {
   std::unique_ptr<xkb_context, Free> context(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
   if (!context) return std::nullopt;
+  // The parser takes a NUL ending the text (the form text() gives) for a stray token.
+  const auto length = text.find_last_not_of('\0') + 1;
   std::unique_ptr<xkb_keymap, Free> keymap(xkb_keymap_new_from_buffer(
-      context.get(), text.data(), text.size(), XKB_KEYMAP_FORMAT_TEXT_V1,
+      context.get(), text.data(), length, XKB_KEYMAP_FORMAT_TEXT_V1,
       XKB_KEYMAP_COMPILE_NO_FLAGS));
   if (!keymap) return std::nullopt;
   return XkbKeymap(std::move(context), std::move(keymap));
@@ -62,7 +64,8 @@ PasteKeys XkbKeymap::pasteKeys() const {
   PasteKeys keys;
   keys.control = codeOf(keymap, XKB_KEY_Control_L);
   keys.shift = codeOf(keymap, XKB_KEY_Shift_L);
-  keys.vPosition = KERNEL_V + 8;
+  const xkb_keycode_t named = xkb_keymap_key_by_name(keymap, "AB04");
+  keys.vPosition = named != XKB_KEYCODE_INVALID ? named : KERNEL_V + 8;
   keys.typed.resize(xkb_keymap_max_keycode(keymap) + 1);
   for (xkb_keycode_t code = xkb_keymap_min_keycode(keymap); code <= xkb_keymap_max_keycode(keymap);
        ++code) {

@@ -25,6 +25,8 @@ class XkbKeymap {
   std::string text() const;
   PasteKeys pasteKeys() const;
 
+  xkb_keymap* get() const { return keymap_.get(); }
+
   // The kernel's code of a display key code.
   static unsigned kernelCode(unsigned code) { return code >= 8 ? code - 8 : 0; }
 
