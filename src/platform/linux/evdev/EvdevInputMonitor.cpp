@@ -41,8 +41,9 @@ EvdevInputMonitor::~EvdevInputMonitor() {
 std::vector<std::string> EvdevInputMonitor::devicePaths() const {
   std::vector<std::string> paths;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(devices_->folder(), error)) {
-    if (isEventDevice(entry.path().filename().string())) paths.push_back(entry.path().string());
+  for (std::filesystem::directory_iterator it(devices_->folder(), error), end; !error && it != end;
+       it.increment(error)) {
+    if (isEventDevice(it->path().filename().string())) paths.push_back(it->path().string());
   }
   std::sort(paths.begin(), paths.end());
   return paths;
@@ -142,6 +143,14 @@ bool EvdevInputMonitor::readDevice(OpenDevice& open, HeldKeys::Events& events) {
 
 void EvdevInputMonitor::watch(const Handler& handler) {
   pthread_setname_np(pthread_self(), "vesk.keys");
+  try {
+    watchDevices(handler);
+  } catch (...) {
+    // Out of memory: the watch ends, as it does when polling fails; the process goes on.
+  }
+}
+
+void EvdevInputMonitor::watchDevices(const Handler& handler) {
   std::vector<pollfd> fds;
   while (!stopping_) {
     fds.clear();

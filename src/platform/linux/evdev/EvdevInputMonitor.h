@@ -47,6 +47,7 @@ class EvdevInputMonitor final : public InputMonitor {
   // Reads what the device has; false once it is gone.
   bool readDevice(OpenDevice& open, HeldKeys::Events& events);
   void watch(const Handler& handler);
+  void watchDevices(const Handler& handler);
 
   std::unique_ptr<KeyDevices> devices_;
   std::vector<std::unique_ptr<OpenDevice>> open_;
