@@ -1,5 +1,4 @@
 #include "platform/linux/evdev/EvdevInputMonitor.h"
-#include "platform/linux/evdev/EvdevKeyDevices.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -155,20 +154,6 @@ TEST_F(EvdevInputMonitorTest, aKeyboardThatGoesAwayOrDropsEventsReleasesItsKeys)
   EXPECT_EQ(events[3].key, KeyName::ControlLeft);
   EXPECT_FALSE(events[3].down);
   EXPECT_EQ(events[3].modifiers, 0u);
-}
-
-}  // namespace
-
-namespace {
-
-TEST(EvdevKeyDevices, filesThatAreNoInputDevicesAreNone) {
-  Scratch scratch;
-  const std::string file = scratch.root().string() + "/event0";
-  std::ofstream(file) << "not a device";
-  EvdevKeyDevices devices;
-  for (const std::string& path : {std::string("/dev/null"), file, file + "-gone"}) {
-    EXPECT_FALSE(devices.open(path)) << path;
-  }
 }
 
 }  // namespace

@@ -36,13 +36,4 @@ TEST(InputEventDecoder, keepsKeyChangesOfRecordsSplitAcrossReads) {
                                 {Kind::Key, KEY_LEFTCTRL, 0}}));
 }
 
-TEST(InputEventDecoder, skipsTheFrameAfterDroppedEventsAndAsksForTheState) {
-  InputEventDecoder decoder;
-  const auto steps = decoder.feed(recorded({{EV_KEY, KEY_A, 1}, {EV_SYN, SYN_DROPPED, 0},
-                                            {EV_KEY, KEY_B, 1}, {EV_SYN, SYN_REPORT, 0},
-                                            {EV_KEY, KEY_C, 1}}));
-  EXPECT_EQ(stepsOf(steps), (std::vector<std::tuple<Kind, unsigned, int>>{
-                                {Kind::Key, KEY_A, 1}, {Kind::Resync, 0, 0}, {Kind::Key, KEY_C, 1}}));
-}
-
 }  // namespace
