@@ -1,11 +1,14 @@
 #!/usr/bin/python3
 # A stand-in for KWin's script loader on the session bus, for tests of the window list that asks
 # KWin through a script: it owns org.kde.KWin and serves /Scripting (loadScript, unloadScript)
-# and /Scripting/Script<id> (run) as KWin 6 does. It cannot run JavaScript: running a script
-# sends the canned window list to the answer object the script names, as the real script would.
-# usage: fake-kwin.py '<windows as JSON>' | fake-kwin.py --silent   (never answers)
+# and the script's own object with run() (KWin 6: /Scripting/Script<id>; KWin 5: /<id>). Running a script runs it under node with a
+# `workspace` holding the given windows as KWin 5 or 6 shows them to scripts (5: byte arrays as
+# ArrayBuffers, activeClient and clientList(); 6: strings, activeWindow and windowList()), and
+# makes the D-Bus calls its callDBus() asked for.
+# usage: fake-kwin.py <5|6> '<windows as JSON: KWin's window properties, plus "active">'
+#        fake-kwin.py --silent   (scripts never run)
 import json
-import re
+import subprocess
 import sys
 
 from gi.repository import Gio, GLib
@@ -20,15 +23,35 @@ XML = """<node>
 </node>"""
 node = Gio.DBusNodeInfo.new_for_xml(XML)
 silent = sys.argv[1] == "--silent"
-windows = None if silent else sys.argv[1]
+flavor, windows = (None, None) if silent else sys.argv[1:3]
+HARNESS = """
+const [file, flavor, listedText] = process.argv.slice(1);
+const listed = JSON.parse(listedText);
+const bytes = (text) => new TextEncoder().encode(text).buffer;
+const windows = listed.map((w) => flavor === "6" ? w : Object.assign({}, w, {
+  resourceClass: bytes(w.resourceClass), resourceName: bytes(w.resourceName),
+  desktopFileName: bytes(w.desktopFileName)}));
+const active = windows.find((w) => w.active) || null;
+globalThis.workspace = flavor === "6" ? {activeWindow: active, windowList: () => windows}
+                                      : {activeClient: active, clientList: () => windows};
+globalThis.callDBus = (...args) => console.log(JSON.stringify(args));
+(0, eval)(require("fs").readFileSync(file, "utf8"));
+"""
 loaded = {}  # plugin name -> (id, file, registration)
 next_id = [0]
 
 
-def target_of(path):
-    text = open(path).read()
-    found = re.search(r'var SERVICE = ("[^"]*"), PATH = ("[^"]*"), INTERFACE = ("[^"]*");', text)
-    return [json.loads(part) for part in found.groups()]
+def script_path(script_id):
+    return f"/{script_id}" if flavor == "5" else f"/Scripting/Script{script_id}"
+
+
+def run(file):
+    """The D-Bus calls the script asked for, each [service, path, interface, method, args...]."""
+    ran = subprocess.run(["node", "-e", HARNESS, file, flavor, windows], capture_output=True,
+                         text=True, timeout=10)
+    if ran.returncode != 0:
+        print(ran.stderr, file=sys.stderr)
+    return [json.loads(line) for line in ran.stdout.splitlines()]
 
 
 def on_script(conn, sender, path, iface, method, params, invocation):
@@ -36,11 +59,12 @@ def on_script(conn, sender, path, iface, method, params, invocation):
     if silent:
         return
     for script_id, file, _ in loaded.values():
-        if path == f"/Scripting/Script{script_id}":
-            service, answer_path, answer_iface = target_of(file)
-            conn.call(service, answer_path, answer_iface, "Answer",
-                      GLib.Variant("(s)", (windows,)), None, Gio.DBusCallFlags.NONE, 1000,
-                      None, None)
+        if path != script_path(script_id):
+            continue
+        for service, answer_path, answer_iface, name, *args in run(file):
+            conn.call(service, answer_path, answer_iface, name,
+                      GLib.Variant("(" + "s" * len(args) + ")", tuple(args)), None,
+                      Gio.DBusCallFlags.NONE, 1000, None, None)
 
 
 def on_scripting(conn, sender, path, iface, method, params, invocation):
@@ -51,7 +75,7 @@ def on_scripting(conn, sender, path, iface, method, params, invocation):
             return
         script_id = next_id[0]
         next_id[0] += 1
-        registration = conn.register_object(f"/Scripting/Script{script_id}", node.interfaces[1],
+        registration = conn.register_object(script_path(script_id), node.interfaces[1],
                                             on_script, None, None)
         loaded[plugin] = (script_id, file, registration)
         invocation.return_value(GLib.Variant("(i)", (script_id,)))
