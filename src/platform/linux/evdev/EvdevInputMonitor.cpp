@@ -107,7 +107,8 @@ HeldKeys::Events EvdevInputMonitor::folderChanged() {
     for (ssize_t at = 0; at < got;) {
       inotify_event notice;
       std::memcpy(&notice, buffer.data() + at, sizeof notice);
-      const std::string name = notice.len > 0 ? std::string(buffer.data() + at + sizeof notice) : "";
+      const std::string name =
+          notice.len > 0 ? std::string(buffer.data() + at + sizeof notice) : "";
       at += static_cast<ssize_t>(sizeof notice + notice.len);
       if (!isEventDevice(name)) continue;
       const std::string path = (std::filesystem::path(devices_->folder()) / name).string();

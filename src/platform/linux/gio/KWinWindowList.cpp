@@ -33,7 +33,8 @@ constexpr const char* SCRIPT = R"((function () {
     if (value instanceof ArrayBuffer) return String.fromCharCode.apply(null, new Uint8Array(value));
     return String(value);
   }
-  var active = workspace.activeWindow !== undefined ? workspace.activeWindow : workspace.activeClient;
+  var active = workspace.activeWindow !== undefined ? workspace.activeWindow
+                                                    : workspace.activeClient;
   var all = workspace.windowList !== undefined ? workspace.windowList() : workspace.clientList();
   var windows = [];
   for (var i = 0; i < all.length; ++i) {
@@ -52,17 +53,18 @@ int msLeft(Clock::time_point deadline) {
   return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-GVariantPtr call(GDBusConnection* bus, const std::string& path, const char* interface,
-                 const char* method, GVariant* parameters, const GVariantType* replyType,
-                 int limitMs) {
+// A method call with its reply, or none when it failed or the time is up.
+GVariantPtr call(GDBusConnection* bus, const char* destination, const std::string& path,
+                 const char* interface, const char* method, GVariant* parameters,
+                 const GVariantType* replyType, int limitMs) {
   if (limitMs <= 0) {
     if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
     return nullptr;
   }
   GError* raw = nullptr;
-  GVariantPtr reply(g_dbus_connection_call_sync(bus, KWIN, path.c_str(), interface, method,
-                                                parameters, replyType, G_DBUS_CALL_FLAGS_NONE,
-                                                limitMs, nullptr, &raw));
+  GVariantPtr reply(g_dbus_connection_call_sync(bus, destination, path.c_str(), interface,
+                                                method, parameters, replyType,
+                                                G_DBUS_CALL_FLAGS_NONE, limitMs, nullptr, &raw));
   GErrorPtr error(raw);
   return reply;
 }
@@ -202,12 +204,9 @@ std::optional<std::vector<KWinWindowList::Listed>> KWinWindowList::parseAnswer(
 bool KWinWindowList::available() {
   auto bus = sessionBus();
   if (!bus) return false;
-  GError* raw = nullptr;
-  GVariantPtr reply(g_dbus_connection_call_sync(
-      bus.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-      "NameHasOwner", g_variant_new("(s)", KWIN), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE,
-      static_cast<int>(limit_.count()), nullptr, &raw));
-  GErrorPtr error(raw);
+  auto reply = call(bus.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                    "org.freedesktop.DBus", "NameHasOwner", g_variant_new("(s)", KWIN),
+                    G_VARIANT_TYPE("(b)"), static_cast<int>(limit_.count()));
   if (!reply) return false;
   gboolean owned = FALSE;
   g_variant_get(reply.get(), "(b)", &owned);
@@ -228,7 +227,7 @@ std::optional<std::vector<KWinWindowList::Listed>> KWinWindowList::ask() {
   AnswerObject object(bus.get(), objectPath, &answer);
   ScriptFile script(scriptFor(self, objectPath));
   if (!object || script.path().empty()) return std::nullopt;
-  auto loaded = call(bus.get(), "/Scripting", SCRIPTING, "loadScript",
+  auto loaded = call(bus.get(), KWIN, "/Scripting", SCRIPTING, "loadScript",
                      g_variant_new("(ss)", script.path().c_str(), plugin.c_str()),
                      G_VARIANT_TYPE("(i)"), msLeft(deadline));
   if (!loaded) return std::nullopt;
@@ -237,15 +236,15 @@ std::optional<std::vector<KWinWindowList::Listed>> KWinWindowList::ask() {
   if (id >= 0) {
     // KWin 6 names the script's object /Scripting/Script<id>, KWin 5 /<id>.
     const auto number = std::to_string(id);
-    if (!call(bus.get(), "/Scripting/Script" + number, "org.kde.kwin.Script", "run", nullptr,
-              nullptr, msLeft(deadline))) {
-      call(bus.get(), "/" + number, "org.kde.kwin.Script", "run", nullptr, nullptr,
+    if (!call(bus.get(), KWIN, "/Scripting/Script" + number, "org.kde.kwin.Script", "run",
+              nullptr, nullptr, msLeft(deadline))) {
+      call(bus.get(), KWIN, "/" + number, "org.kde.kwin.Script", "run", nullptr, nullptr,
            msLeft(deadline));
     }
     context.runUntil([&] { return answer.has_value(); }, deadline);
   }
-  call(bus.get(), "/Scripting", SCRIPTING, "unloadScript", g_variant_new("(s)", plugin.c_str()),
-       nullptr, UNLOAD_LIMIT_MS);
+  call(bus.get(), KWIN, "/Scripting", SCRIPTING, "unloadScript",
+       g_variant_new("(s)", plugin.c_str()), nullptr, UNLOAD_LIMIT_MS);
   if (!answer) return std::nullopt;
   return parseAnswer(*answer);
 }

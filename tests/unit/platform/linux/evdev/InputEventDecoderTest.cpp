@@ -11,7 +11,8 @@ namespace {
 
 using Kind = InputEventDecoder::Step::Kind;
 
-std::vector<std::tuple<Kind, unsigned, int>> stepsOf(const std::vector<InputEventDecoder::Step>& steps) {
+std::vector<std::tuple<Kind, unsigned, int>> stepsOf(
+    const std::vector<InputEventDecoder::Step>& steps) {
   std::vector<std::tuple<Kind, unsigned, int>> out;
   for (const auto& s : steps) out.emplace_back(s.kind, s.code, s.value);
   return out;

@@ -50,7 +50,8 @@ TEST(SwayTree, readsXwaylandClassesFloatingViewsAndTheScratchpad) {
 }
 
 TEST(SwayTree, refusesWhatIsNotALayoutTree) {
-  for (const char* text : {"", "{\"success\": false}", "[1, 2]", "{\"type\": \"root\", \"nodes\": 7"}) {
+  for (const char* text :
+       {"", "{\"success\": false}", "[1, 2]", "{\"type\": \"root\", \"nodes\": 7"}) {
     EXPECT_FALSE(SwayTree::parse(text)) << text;
   }
 }
