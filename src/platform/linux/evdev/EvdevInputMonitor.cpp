@@ -101,29 +101,41 @@ HeldKeys::Events EvdevInputMonitor::closeDevice(const std::string& path) {
 HeldKeys::Events EvdevInputMonitor::folderChanged() {
   HeldKeys::Events events;
   alignas(inotify_event) std::array<char, 4096> buffer;
+  bool overflowed = false;
   for (;;) {
     const ssize_t got = read(folderWatch_.get(), buffer.data(), buffer.size());
-    if (got <= 0) return events;
+    if (got <= 0) break;
     for (ssize_t at = 0; at < got;) {
       inotify_event notice;
       std::memcpy(&notice, buffer.data() + at, sizeof notice);
       const std::string name =
           notice.len > 0 ? std::string(buffer.data() + at + sizeof notice) : "";
       at += static_cast<ssize_t>(sizeof notice + notice.len);
+      overflowed = overflowed || (notice.mask & IN_Q_OVERFLOW) != 0;
       if (!isEventDevice(name)) continue;
       const std::string path = (std::filesystem::path(devices_->folder()) / name).string();
-      const bool isOpen = std::any_of(open_.begin(), open_.end(),
-                                      [&](const auto& open) { return open->path == path; });
       if (notice.mask & (IN_CREATE | IN_MOVED_TO)) {
         // A new device under the name of one whose end was not read yet: the old one is gone.
         append(events, closeDevice(path));
         append(events, openDevice(path));
-      } else if (!isOpen) {
+      } else if (!isOpen(path)) {
         // Its permissions changed: it may be readable now.
         append(events, openDevice(path));
       }
     }
   }
+  // Notices were lost: any device not open yet may have come.
+  if (overflowed) {
+    for (const auto& path : devicePaths()) {
+      if (!isOpen(path)) append(events, openDevice(path));
+    }
+  }
+  return events;
+}
+
+bool EvdevInputMonitor::isOpen(const std::string& path) const {
+  return std::any_of(open_.begin(), open_.end(),
+                     [&](const auto& open) { return open->path == path; });
 }
 
 bool EvdevInputMonitor::readDevice(OpenDevice& open, HeldKeys::Events& events) {

@@ -44,6 +44,7 @@ class EvdevInputMonitor final : public InputMonitor {
   HeldKeys::Events openDevice(const std::string& path);
   HeldKeys::Events closeDevice(const std::string& path);
   HeldKeys::Events folderChanged();
+  bool isOpen(const std::string& path) const;
   // Reads what the device has; false once it is gone.
   bool readDevice(OpenDevice& open, HeldKeys::Events& events);
   void watch(const Handler& handler);
