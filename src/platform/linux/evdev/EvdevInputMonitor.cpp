@@ -180,7 +180,9 @@ void EvdevInputMonitor::watchDevices(const Handler& handler) {
     std::vector<std::string> gone;
     for (std::size_t i = 0; i < open_.size(); ++i) {
       if (fds[i + 2].revents == 0) continue;
-      if (!readDevice(*open_[i], events)) gone.push_back(open_[i]->path);
+      // A device in error that still reads "nothing yet" would wake every poll: it is gone too.
+      const bool broken = (fds[i + 2].revents & (POLLERR | POLLNVAL)) != 0;
+      if (!readDevice(*open_[i], events) || broken) gone.push_back(open_[i]->path);
     }
     for (const auto& path : gone) append(events, closeDevice(path));
     if (fds[1].revents != 0) append(events, folderChanged());
