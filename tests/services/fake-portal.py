@@ -1,12 +1,13 @@
 #!/usr/bin/python3
 # A stand-in for the desktop portal's remote desktop on the session bus, for tests of the paste
 # through it: the real one asks the user, which no test can answer.
-# usage: fake-portal.py [--version N] [--consent grant|deny|never]
+# usage: fake-portal.py [--version N] [--consent grant|deny|never] [--devices N]
 # Owns org.freedesktop.portal.Desktop and prints "ready", then one line per call it takes:
 #   CreateSession | SelectDevices types=<u> persist_mode=<u|-> restore_token=<s|-> | Start
 #   key <code> <state> | close request | close session
 # Requests answer with a Response signal on the path made of the caller's name and its
-# handle_token; with --consent never, Start never answers (a consent dialog left alone).
+# handle_token; with --consent never, Start never answers (a consent dialog left alone). A
+# granted Start hands over the devices of --devices (1: the keyboard, 0: none of them).
 # A line "drop" on standard input ends every started session (the user stopped the sharing);
 # it answers "dropped".
 import argparse
@@ -17,6 +18,7 @@ from gi.repository import Gio, GLib
 parser = argparse.ArgumentParser()
 parser.add_argument("--version", type=int, default=1)
 parser.add_argument("--consent", choices=("grant", "deny", "never"), default="grant")
+parser.add_argument("--devices", type=int, default=1)
 options = parser.parse_args()
 
 PORTAL_PATH = "/org/freedesktop/portal/desktop"
@@ -108,7 +110,7 @@ def on_call(conn, sender, path, iface, method, params, invocation):
         invocation.return_value(GLib.Variant("(o)", (handle,)))
         if options.consent == "grant":
             started.add(session)
-            results = {"devices": GLib.Variant("u", 1)}
+            results = {"devices": GLib.Variant("u", options.devices)}
             if options.version >= 2:
                 tokens += 1
                 results["restore_token"] = GLib.Variant("s", f"token{tokens}")
