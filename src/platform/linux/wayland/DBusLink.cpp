@@ -106,7 +106,6 @@ GVariantPtr DBusLink::call(const std::string& name, const std::string& path,
       startService ? G_DBUS_CALL_FLAGS_NONE : G_DBUS_CALL_FLAGS_NO_AUTO_START,
       static_cast<int>(limit.count()), nullptr, &raw));
   GErrorPtr error(raw);
-  lastError_ = error ? error->message : "";
   return reply;
 }
 

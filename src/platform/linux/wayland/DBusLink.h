@@ -25,8 +25,8 @@ class DBusLink {
   DBusLink& operator=(const DBusLink&) = delete;
 
   // The reply of a method call (its arguments are consumed when floating), or nothing when the
-  // call failed or no answer came within the limit (the error is then in lastError()). With
-  // `startService` false a name that has no owner is not started by the bus.
+  // call failed or no answer came within the limit. With `startService` false a name that has
+  // no owner is not started by the bus.
   GVariantPtr call(const std::string& name, const std::string& path, const std::string& iface,
                    const std::string& method, GVariant* args, const char* replyType,
                    std::chrono::milliseconds limit, bool startService = true);
@@ -37,7 +37,6 @@ class DBusLink {
   // The link's own name on the bus, without the leading ':' and with '.' made '_' (the form
   // the portal puts in the object paths of our requests).
   std::string senderPathElement() const;
-  const std::string& lastError() const { return lastError_; }
 
   // Subscribes to the signal `member` of `iface` from `sender` at `path`, then runs `send`,
   // which makes the call that causes the signal and answers the path the signal will really
@@ -60,5 +59,4 @@ class DBusLink {
 
   GObjectPtr<GDBusConnection> bus_;
   ContextPtr context_;
-  std::string lastError_;
 };
