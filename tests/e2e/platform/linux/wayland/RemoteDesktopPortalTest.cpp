@@ -10,6 +10,7 @@
 #include "support/LiveProcess.h"
 #include "support/Run.h"
 #include "support/Services.h"
+#include "support/WaylandLane.h"
 
 namespace {
 
@@ -20,6 +21,9 @@ const std::vector<KeyStep> PASTE{{37, true}, {55, true}, {55, false}, {37, false
 // What the portal takes for one paste: kernel codes.
 const std::vector<std::string> PASTED{"key 29 1", "key 47 1", "key 47 0", "key 29 0"};
 const std::vector<std::string> WAKE{"key 42 1", "key 42 0"};
+// The opening of a session, up to the consent.
+const std::vector<std::string> ASKED{"CreateSession",
+                                     "SelectDevices types=1 persist_mode=- restore_token=-", "Start"};
 
 RemoteDesktopTimings shortTimings() {
   RemoteDesktopTimings timings;
@@ -79,9 +83,7 @@ TEST(RemoteDesktopPortalE2e, OneSessionStartedAtTheFirstPasteServesTheRun) {
 
   EXPECT_TRUE(input.post(PASTE));
   EXPECT_TRUE(input.post(PASTE));
-  const auto expected = joined(
-      {{"CreateSession", "SelectDevices types=1 persist_mode=- restore_token=-", "Start"}, WAKE,
-       PASTED, PASTED});
+  const auto expected = joined({ASKED, WAKE, PASTED, PASTED});
   EXPECT_EQ(portal.calls(expected.size()), expected);
 }
 
@@ -89,17 +91,14 @@ TEST(RemoteDesktopPortalE2e, OneSessionStartedAtTheFirstPasteServesTheRun) {
 // silence until the limit, is never asked again, and ends in a failed paste rather than a wait.
 TEST(RemoteDesktopPortalE2e, ARefusedOrUnansweredConsentFailsThePasteAndIsNotAskedAgain) {
   requireServices();
-  const std::vector<std::string> asked{"CreateSession",
-                                       "SelectDevices types=1 persist_mode=- restore_token=-",
-                                       "Start"};
   struct Case {
     std::vector<std::string> args;
     std::vector<std::string> calls;
   };
   const std::vector<Case> cases{
-      {{"--consent", "deny"}, joined({asked, {"close session"}})},
-      {{"--devices", "0"}, joined({asked, {"close session"}})},
-      {{"--consent", "never"}, joined({asked, {"close request", "close session"}})},
+      {{"--consent", "deny"}, joined({ASKED, {"close session"}})},
+      {{"--devices", "0"}, joined({ASKED, {"close session"}})},
+      {{"--consent", "never"}, joined({ASKED, {"close request", "close session"}})},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.args));
@@ -123,15 +122,15 @@ TEST(RemoteDesktopPortalE2e, AnEndedSessionIsReopenedOnlyWithARestoreToken) {
     bool reopened;
     std::vector<std::string> calls;
   };
+  const std::vector<std::string> ended{"dropped", "close session"};
   const std::vector<Case> cases{
-      {"1", false,
-       {"CreateSession", "SelectDevices types=1 persist_mode=- restore_token=-", "Start",
-        "key 42 1", "key 42 0", "dropped", "close session"}},
+      {"1", false, joined({ASKED, WAKE, ended})},
       {"2", true,
-       {"CreateSession", "SelectDevices types=1 persist_mode=1 restore_token=-", "Start",
-        "key 42 1", "key 42 0", "dropped", "close session", "CreateSession",
-        "SelectDevices types=1 persist_mode=1 restore_token=token1", "Start", "key 42 1",
-        "key 42 0", "key 29 1", "key 47 1", "key 47 0", "key 29 0"}},
+       joined({{"CreateSession", "SelectDevices types=1 persist_mode=1 restore_token=-", "Start"},
+               WAKE, ended,
+               {"CreateSession", "SelectDevices types=1 persist_mode=1 restore_token=token1",
+                "Start"},
+               WAKE, PASTED})},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE("version " + c.version);
@@ -171,3 +170,26 @@ TEST(RemoteDesktopPortalE2e, PasteKeysFollowGnomesFirstKeyboardLayout) {
 }
 
 }  // namespace
+
+// Where both run (GNOME), the portal comes first, and its refusal is not got round through
+// mutter's own service.
+TEST(MutterLanePortal, ThePortalComesFirstAndItsRefusalStands) {
+  if (!inWaylandLane("mutter")) GTEST_SKIP() << "runs inside the headless mutter session";
+  struct Case {
+    std::string consent;
+    bool posted;
+    std::vector<std::string> calls;
+  };
+  const std::vector<Case> cases{
+      {"grant", true, joined({ASKED, WAKE, PASTED, PASTED})},
+      {"deny", false, joined({ASKED, {"close session"}})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.consent);
+    FakePortal portal({"--consent", c.consent});
+    RemoteDesktopInput input(shortTimings());
+    EXPECT_EQ(input.post(PASTE), c.posted);
+    EXPECT_EQ(input.post(PASTE), c.posted);
+    EXPECT_EQ(portal.calls(c.calls.size()), c.calls);
+  }
+}
