@@ -12,6 +12,10 @@
 extern char** environ;
 
 LiveProcess::LiveProcess(const std::vector<std::string>& args,
+                         const std::map<std::string, std::optional<std::string>>& env)
+    : LiveProcess(VESK_BINARY, args, env) {}
+
+LiveProcess::LiveProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::map<std::string, std::optional<std::string>>& env) {
   // A word written after the process ended must fail, not kill the test.
   ::signal(SIGPIPE, SIG_IGN);
@@ -30,7 +34,7 @@ LiveProcess::LiveProcess(const std::vector<std::string>& args,
   }
   std::vector<std::string> envText;
   for (const auto& [name, value] : merged) envText.push_back(name + "=" + value);
-  std::vector<std::string> argvText{VESK_BINARY};
+  std::vector<std::string> argvText{program};
   argvText.insert(argvText.end(), args.begin(), args.end());
   std::vector<char*> argv, envp;
   for (auto& text : argvText) argv.push_back(text.data());
@@ -48,7 +52,7 @@ LiveProcess::LiveProcess(const std::vector<std::string>& args,
     dup2(in[0], 0);
     dup2(out[1], 1);
     dup2(err[1], 2);
-    execve(VESK_BINARY, argv.data(), envp.data());
+    execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
   }
   close(in[0]);

@@ -18,10 +18,14 @@ class LiveProcess {
  public:
   LiveProcess(const std::vector<std::string>& args,
               const std::map<std::string, std::optional<std::string>>& env);
+  // Any other program, by its path, watched the same way (a target window, a fake service).
+  LiveProcess(const std::string& program, const std::vector<std::string>& args,
+              const std::map<std::string, std::optional<std::string>>& env);
   ~LiveProcess();  // kills the process if it still runs
   LiveProcess(const LiveProcess&) = delete;
   LiveProcess& operator=(const LiveProcess&) = delete;
 
+  pid_t pid() const { return child_; }
   void write(const std::string& text);
   void closeInput();
   // Sends the signal to the process.
