@@ -18,7 +18,7 @@ HoldKeyRun::HoldKeyRun(Services services, std::optional<HeldKey> key)
       lander_(Lander::Services{
           *services_.platform.clipboard, services_.later, services_.timings.clipboardBack,
           [this](std::optional<long> app) { return mayPasteNow(app); },
-          [this] { postPaste(); },
+          [this] { return postPaste(); },
           [this] { return services_.platform.clipboard->available(); },
           [this](std::string_view how) { landed(how); },
           [this] {
@@ -85,14 +85,14 @@ bool HoldKeyRun::mayPasteNow(std::optional<long> into) {
   });
 }
 
-void HoldKeyRun::postPaste() {
+bool HoldKeyRun::postPaste() {
   auto& input = *services_.platform.syntheticInput;
   auto keys = input.pasteKeys();
-  if (!keys) return;
+  if (!keys) return false;
   const bool terminal = pasteFocus_.kind == Focus::Kind::Element && pasteFocus_.role == "terminal";
   auto steps = pasteSteps(*keys, pasteKeyCode(*keys), terminal);
   if (watcher_) watcher_->expectOwn(steps);
-  input.post(steps);
+  return input.post(steps);
 }
 
 void HoldKeyRun::landed(std::string_view how) {

@@ -52,7 +52,7 @@ class HoldKeyRun {
  private:
   bool onHeld();
   bool mayPasteNow(std::optional<long> into);
-  void postPaste();
+  bool postPaste();
   void landed(std::string_view how);
 
   Services services_;

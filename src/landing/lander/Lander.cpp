@@ -43,10 +43,16 @@ void Lander::next() {
 }
 
 void Lander::paste(const std::string& words, std::vector<ClipboardFlavor> saved) {
-  pasting_ = true;
   writeForPaste(words, services_.board);
   const auto count = services_.board.changeCount();
-  services_.post();
+  if (!services_.post()) {
+    // Nothing was typed (the user refused the desktop's consent, say): the words stay for the
+    // user to paste, and the clipboard they replace is not put back over them.
+    writeText(words, services_.board);
+    services_.landed("copied");
+    return;
+  }
+  pasting_ = true;
   restoring_ = services_.later.after(services_.backAfter, [this, count, saved = std::move(saved)] {
     restoring_ = nullptr;
     if (services_.board.changeCount() == count) restore(saved, services_.board);

@@ -13,7 +13,7 @@
 // Lands dictated text, one landing at a time, in arrival order: pastes it into the application
 // it is meant for through the clipboard and the paste keystroke, then puts the user's clipboard
 // back after `backAfter` unless something else changed it meanwhile ("pasted"); or leaves the
-// text on the clipboard when pasting is not safe ("copied"); or touches nothing when the
+// text on the clipboard when pasting is not safe or the keystroke could not be sent ("copied"); or touches nothing when the
 // clipboard must not be read or cannot be put back ("kept"). After leave(), calls finished once
 // nothing is waiting or in flight.
 //
@@ -25,7 +25,7 @@ class Lander {
     Later& later;
     std::chrono::duration<double> backAfter;
     std::function<bool(std::optional<long> app)> mayPaste;
-    std::function<void()> post;  // the paste keystroke
+    std::function<bool()> post;  // the paste keystroke; false when it could not be sent
     std::function<bool()> mayRead;
     std::function<void(std::string_view how)> landed;
     std::function<void()> finished;

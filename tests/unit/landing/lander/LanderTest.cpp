@@ -19,6 +19,7 @@ struct Landing {
   FakeLater later;
   bool paste = true;
   bool readable = true;
+  bool typed = true;  // the keystroke went out
   std::vector<std::optional<long>> asked;
   std::vector<std::string> pastedTexts;  // the clipboard's text when the keys went out
   std::vector<std::string> outcomes;
@@ -29,7 +30,10 @@ struct Landing {
         asked.push_back(app);
         return paste;
       },
-      [this] { pastedTexts.push_back(board.text()); },
+      [this] {
+        pastedTexts.push_back(board.text());
+        return typed;
+      },
       [this] { return readable; },
       [this](std::string_view how) { outcomes.emplace_back(how); },
       [this] { ++finished; }}};
@@ -42,29 +46,34 @@ TEST(Lander, OutcomesOfOneLanding) {
     const char* name;
     bool readable;
     bool paste;
+    bool typed;
     bool hidden;  // the clipboard holds only what cannot be read
     std::string outcome;
     std::vector<ClipboardFlavor> after;  // the clipboard once all is done
   };
   const std::vector<Row> rows = {
-      {"pasted and restored", true, true, false, "pasted", USERS},
-      {"not to paste: left for the user", true, false, false, "copied",
+      {"pasted and restored", true, true, true, false, "pasted", USERS},
+      {"not to paste: left for the user", true, false, true, false, "copied",
        {{"UTF8_STRING", "words"}, {"STRING", "words"}}},
-      {"not to be read", false, true, false, "kept", USERS},
-      {"cannot be put back", true, true, true, "kept", USERS},
+      {"keystroke refused: left for the user", true, true, false, false, "copied",
+       {{"UTF8_STRING", "words"}, {"STRING", "words"}}},
+      {"not to be read", false, true, true, false, "kept", USERS},
+      {"cannot be put back", true, true, true, true, "kept", USERS},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     Landing l;
     l.readable = row.readable;
     l.paste = row.paste;
+    l.typed = row.typed;
     if (row.hidden) l.board.unreadable = {"UTF8_STRING", "image/png"};
     l.lander.land("words", 42);
     l.later.fire(BACK);
     EXPECT_EQ(l.outcomes, std::vector<std::string>{row.outcome});
     EXPECT_EQ(l.board.flavors, row.after);
-    EXPECT_EQ(l.pastedTexts, row.outcome == "pasted" ? std::vector<std::string>{"words"}
-                                                     : std::vector<std::string>{});
+    const bool keysSent = row.outcome == "pasted" || !row.typed;
+    EXPECT_EQ(l.pastedTexts, keysSent ? std::vector<std::string>{"words"}
+                                      : std::vector<std::string>{});
   }
 }
 
