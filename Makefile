@@ -19,8 +19,10 @@ build-check: deps
 	@cmake -S . -B build-check -DCMAKE_BUILD_TYPE=Debug -DVESK_SANITIZE=ON >/dev/null
 	@MAKEFLAGS= cmake --build build-check -j$(JOBS) -- --no-print-directory
 
-# Starts the test services, runs every test, stops the services (also when a test fails).
-check: build-check
+# Installs, runs and removes the Debian package; then starts the test services, runs every test
+# and stops the services (also when a test fails).
+check: build-check deb
+	@tests/package/install-run-remove.sh build-deb/vesk-native_*.deb
 	@$(SERVICES) ctest --test-dir build-check --output-on-failure -j$(JOBS)
 
 demo: build

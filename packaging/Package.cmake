@@ -24,12 +24,12 @@ set(CPACK_PACKAGE_NAME vesk-native)
 set(CPACK_PACKAGE_VENDOR Quorvel)
 set(CPACK_PACKAGE_CONTACT "Quorvel <vesk-native@quorvel.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "companion process of the Vesk desktop app")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "companion process of the Vesk desktop app
- The Vesk app starts one vesk-native process per operation. It reads and
- writes calendars and the app's reminders, transcribes meetings and
- dictation on the device, lands dictated text into the application in
- front, and answers questions about the desktop: keyring secrets, apps,
- browsers, the audio route, media players, sounds and machine facts.")
+# The synopsis comes first; CPack indents these lines below it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "The Vesk app starts one vesk-native process per operation. It reads and
+writes calendars and the app's reminders, transcribes meetings and
+dictation on the device, lands dictated text into the application in
+front, and answers questions about the desktop: keyring secrets, apps,
+browsers, the audio route, media players, sounds and machine facts.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
