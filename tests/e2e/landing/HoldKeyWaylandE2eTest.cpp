@@ -1,0 +1,118 @@
+// listen hold-key on a headless sway (inside tests/services/wayland-session.sh sway): the
+// backends the run picks, a landing through the virtual keyboard into a GTK entry with the
+// clipboard put back through data-control, the front app from sway, and a password field
+// refused through the accessibility bus. There are no keyboard devices here, so the hold key
+// itself is not seen and the log says what the user would do about it.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "support/BackgroundProgram.h"
+#include "support/LiveProcess.h"
+#include "support/Run.h"
+#include "support/Scratch.h"
+#include "support/WaylandLane.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) text += line + "\n";
+  return text;
+}
+
+std::string run(const std::string& program, const std::vector<std::string>& args) {
+  RunOptions options;
+  options.timeoutSeconds = 10;
+  return runProgram(program, args, options).out;
+}
+
+class SwayLaneHoldKey : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!inWaylandLane("sway")) GTEST_SKIP() << "runs inside tests/services/wayland-session.sh sway";
+    run("/usr/bin/busctl", {"--user", "set-property", "org.a11y.Bus", "/org/a11y/bus",
+                            "org.a11y.Status", "IsEnabled", "b", "true"});
+  }
+
+  // The bridge, once its virtual keyboard is on the seat.
+  std::unique_ptr<LiveProcess> startBridge() {
+    auto bridge = std::make_unique<LiveProcess>(
+        std::vector<std::string>{"listen", "hold-key", "none"}, scratch_.env());
+    std::this_thread::sleep_for(700ms);
+    return bridge;
+  }
+  nlohmann::json waitFor(LiveProcess& bridge, const std::string& kind) {
+    nlohmann::json found;
+    bridge.waitForLine(
+        [&](const std::string& line) {
+          auto json = nlohmann::json::parse(line, nullptr, false);
+          if (json.is_object() && json.value("kind", "") == kind) found = json;
+          return !found.is_null();
+        },
+        5s);
+    return found;
+  }
+  std::string landingLog() const {
+    std::ifstream in(scratch_.dataHome() / "com.quorvel.vesk" / "landing.log");
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  Scratch scratch_;
+};
+
+TEST_F(SwayLaneHoldKey, LandsThroughTheVirtualKeyboardAndPutsTheClipboardBack) {
+  BackgroundProgram owner("wl-copy", {"--foreground", "--type", "text/plain;charset=utf-8",
+                                      "the user's own"});
+  std::this_thread::sleep_for(300ms);
+  auto window = openEntryWindow("plain");
+  auto bridge = startBridge();
+
+  bridge->write("{\"front\":null}\n");
+  EXPECT_EQ(waitFor(*bridge, "front")["app"], window->pid());
+  bridge->write("{\"land\":\"hello from vesk\",\"app\":" + std::to_string(window->pid()) + "}\n");
+  EXPECT_EQ(waitFor(*bridge, "landed")["how"], "pasted");
+  EXPECT_TRUE(window->waitForLine(
+      [](const std::string& l) { return l == "changed plain 'hello from vesk'"; }, 3s))
+      << joined(window->lines());
+  EXPECT_EQ(run("/usr/bin/wl-paste", {"--no-newline"}), "the user's own");
+
+  bridge->write("stop\n");
+  EXPECT_EQ(bridge->waitExit(3s), 0);
+  const std::string log = landingLog();
+  EXPECT_NE(log.find(" backends wayland {\"clipboard\":\"data-control\",\"front\":\"sway\","
+                     "\"keys\":\"none\",\"paste\":\"virtual-keyboard\"}\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find(" missing no keyboard device under /dev/input can be read, so the hold key "
+                     "is not seen: add your user to the input group and log in again\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find(" landed pasted {\"app\":\"entry-window.py\"}\n"), std::string::npos) << log;
+
+  // Without a keyboard device the hold key cannot be watched: never "denied".
+  EXPECT_EQ(run(VESK_BINARY, {"permission", "accessibility"}), "{\"status\":\"not-asked\"}");
+}
+
+TEST_F(SwayLaneHoldKey, APasswordFieldIsNeverTypedInto) {
+  auto window = openEntryWindow("secret");
+  auto bridge = startBridge();
+  bridge->write("{\"land\":\"never typed\",\"app\":" + std::to_string(window->pid()) + "}\n");
+  EXPECT_EQ(waitFor(*bridge, "landed")["how"], "copied");
+  EXPECT_EQ(run("/usr/bin/wl-paste", {"--no-newline"}), "never typed");
+  bridge->closeInput();
+  EXPECT_EQ(bridge->waitExit(3s), 0);
+  EXPECT_EQ(joined(window->lines()).find("changed secret"), std::string::npos);
+}
+
+}  // namespace
