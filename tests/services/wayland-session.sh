@@ -5,8 +5,9 @@
 # vesk-wayland (made on first use) and lets that user reach the command's files.
 # Services, all private to this run and needing no hardware:
 #   - a session bus, on which the accessibility bus starts on demand;
-#   - sway (wlroots) with a headless output, or mutter (GNOME) with a virtual monitor;
-#   - no X server: DISPLAY is unset, and GTK clients open on the compositor.
+#   - sway (wlroots) with a headless output and no X server; or mutter (GNOME) with a virtual
+#     monitor and Xwayland, whose DISPLAY and XAUTHORITY are exported;
+#   - GTK clients open on the compositor (GDK_BACKEND=wayland).
 # Exports WAYLAND_DISPLAY, XDG_SESSION_TYPE=wayland, DBUS_SESSION_BUS_ADDRESS, VESK_WAYLAND_LANE
 # (the compositor's name), VESK_SERVICES_DIR, and SWAYSOCK under sway. Exits with the command's
 # status.
@@ -80,12 +81,18 @@ case "$lane" in
     export SWAYSOCK WAYLAND_DISPLAY
     ;;
   mutter)
-    mutter --headless --wayland --no-x11 --wayland-display=wayland-mutter \
+    # With Xwayland, as GNOME runs it: its CLIPBOARD is the clipboard mutter keeps in step.
+    mutter --headless --wayland --wayland-display=wayland-mutter \
       --virtual-monitor 1280x720 >"$W/compositor.log" 2>&1 &
     started $!
     export WAYLAND_DISPLAY=wayland-mutter
     wait_for "mutter" sh -c "test -S '$XDG_RUNTIME_DIR/wayland-mutter' &&
-      busctl --user status org.gnome.Mutter.RemoteDesktop" || exit 1
+      busctl --user status org.gnome.Mutter.RemoteDesktop &&
+      grep -q 'Using public X11 display' '$W/compositor.log' &&
+      ls '$XDG_RUNTIME_DIR'/.mutter-Xwaylandauth.*" || exit 1
+    DISPLAY=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$W/compositor.log" | head -n 1)
+    XAUTHORITY=$(ls "$XDG_RUNTIME_DIR"/.mutter-Xwaylandauth.* | head -n 1)
+    export DISPLAY XAUTHORITY
     ;;
   *)
     echo "wayland session: no lane $lane (sway or mutter)" >&2

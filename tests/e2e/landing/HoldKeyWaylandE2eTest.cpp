@@ -1,8 +1,11 @@
-// listen hold-key on a headless sway (inside tests/services/wayland-session.sh sway): the
-// backends the run picks, a landing through the virtual keyboard into a GTK entry with the
-// clipboard put back through data-control, the front app from sway, and a password field
-// refused through the accessibility bus. There are no keyboard devices here, so the hold key
-// itself is not seen and the log says what the user would do about it.
+// listen hold-key on headless Wayland compositors (inside tests/services/wayland-session.sh):
+// - sway: the backends the run picks, a landing through the virtual keyboard into a GTK entry
+//   with the clipboard put back through data-control, the front app from sway, and a password
+//   field refused through the accessibility bus;
+// - mutter: a landing through GNOME's RemoteDesktop service, with the clipboard of Xwayland and
+//   the front app from the accessibility bus.
+// There are no keyboard devices here, so the hold key itself is not seen and the log says what
+// the user would do about it.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -35,10 +38,9 @@ std::string run(const std::string& program, const std::vector<std::string>& args
   return runProgram(program, args, options).out;
 }
 
-class SwayLaneHoldKey : public ::testing::Test {
+class WaylandHoldKey : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!inWaylandLane("sway")) GTEST_SKIP() << "runs inside tests/services/wayland-session.sh sway";
     run("/usr/bin/busctl", {"--user", "set-property", "org.a11y.Bus", "/org/a11y/bus",
                             "org.a11y.Status", "IsEnabled", "b", "true"});
   }
@@ -69,6 +71,22 @@ class SwayLaneHoldKey : public ::testing::Test {
   }
 
   Scratch scratch_;
+};
+
+class SwayLaneHoldKey : public WaylandHoldKey {
+ protected:
+  void SetUp() override {
+    if (!inWaylandLane("sway")) GTEST_SKIP() << "runs inside tests/services/wayland-session.sh sway";
+    WaylandHoldKey::SetUp();
+  }
+};
+
+class MutterLaneHoldKey : public WaylandHoldKey {
+ protected:
+  void SetUp() override {
+    if (!inWaylandLane("mutter")) GTEST_SKIP() << "runs inside wayland-session.sh mutter";
+    WaylandHoldKey::SetUp();
+  }
 };
 
 TEST_F(SwayLaneHoldKey, LandsThroughTheVirtualKeyboardAndPutsTheClipboardBack) {
@@ -113,6 +131,31 @@ TEST_F(SwayLaneHoldKey, APasswordFieldIsNeverTypedInto) {
   bridge->closeInput();
   EXPECT_EQ(bridge->waitExit(3s), 0);
   EXPECT_EQ(joined(window->lines()).find("changed secret"), std::string::npos);
+}
+
+TEST_F(MutterLaneHoldKey, LandsThroughGnomesRemoteDesktopWithTheClipboardOfXwayland) {
+  LiveProcess keyboard("/usr/bin/python3", {VESK_SOURCE_DIR "/tests/services/mutter-keyboard.py"},
+                       {});
+  ASSERT_TRUE(keyboard.waitForLine([](const std::string& l) { return l == "ready"; }, 10s))
+      << keyboard.err();
+  BackgroundProgram owner("sh", {"-c", "printf %s \"the user's own\" | "
+                                       "exec xclip -quiet -selection clipboard >/dev/null 2>&1"});
+  auto window = openEntryWindow("plain");
+  auto bridge = startBridge();
+
+  bridge->write("{\"land\":\"hello from vesk\",\"app\":" + std::to_string(window->pid()) + "}\n");
+  EXPECT_EQ(waitFor(*bridge, "landed")["how"], "pasted");
+  EXPECT_TRUE(window->waitForLine(
+      [](const std::string& l) { return l == "changed plain 'hello from vesk'"; }, 3s))
+      << joined(window->lines());
+  EXPECT_EQ(run("/usr/bin/xclip", {"-o", "-selection", "clipboard"}), "the user's own");
+  bridge->write("stop\n");
+  EXPECT_EQ(bridge->waitExit(3s), 0);
+  const std::string log = landingLog();
+  EXPECT_NE(log.find(" backends wayland {\"clipboard\":\"x11\",\"front\":\"atspi\","
+                     "\"keys\":\"none\",\"paste\":\"remote-desktop\"}\n"),
+            std::string::npos)
+      << log;
 }
 
 }  // namespace
