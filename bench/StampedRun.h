@@ -17,23 +17,24 @@
 #include <thread>
 #include <vector>
 
-// One vesk-native run with its standard input held open and every line of its standard output
-// stamped as it arrives; killed when it goes.
+// One vesk-native run (or another program's) with its standard input held open and every line
+// of its standard output stamped as it arrives; killed when it goes.
 class StampedRun {
  public:
   using Clock = std::chrono::steady_clock;
 
-  explicit StampedRun(std::vector<std::string> args) {
+  explicit StampedRun(std::vector<std::string> args) : StampedRun(VESK_BINARY, std::move(args)) {}
+  StampedRun(std::string program, std::vector<std::string> args) {
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC)) std::exit(1);
     pid_ = fork();
     if (pid_ == 0) {
       dup2(in[0], 0);
       dup2(out[1], 1);
-      std::vector<char*> argv{const_cast<char*>(VESK_BINARY)};
+      std::vector<char*> argv{program.data()};
       for (auto& arg : args) argv.push_back(arg.data());
       argv.push_back(nullptr);
-      execv(VESK_BINARY, argv.data());
+      execv(program.c_str(), argv.data());
       _exit(127);
     }
     close(in[0]);
@@ -63,6 +64,7 @@ class StampedRun {
   StampedRun(const StampedRun&) = delete;
   StampedRun& operator=(const StampedRun&) = delete;
 
+  pid_t pid() const { return pid_; }
   void say(const std::string& text) {
     if (write(in_, text.data(), text.size()) < 0) std::perror("write");
   }
