@@ -34,9 +34,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The services it talks to: without one, only that service's commands fail.
+# The services it talks to, and wl-copy, which keeps the clipboard on Wayland after the bridge
+# ends: without one, only what needs it fails.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-  "evolution-data-server, gnome-keyring, pocketsphinx-en-us, sound-theme-freedesktop")
+  "evolution-data-server, gnome-keyring, pocketsphinx-en-us, sound-theme-freedesktop, wl-clipboard")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -107,6 +107,8 @@ TEST_F(SwayLaneHoldKey, LandsThroughTheVirtualKeyboardAndPutsTheClipboardBack) {
 
   bridge->write("stop\n");
   EXPECT_EQ(bridge->waitExit(3s), 0);
+  // The user's clipboard outlives the bridge that put it back.
+  EXPECT_EQ(run("/usr/bin/wl-paste", {"--no-newline"}), "the user's own");
   const std::string log = landingLog();
   EXPECT_NE(log.find(" backends wayland {\"clipboard\":\"data-control\",\"front\":\"sway\","
                      "\"keys\":\"none\",\"paste\":\"virtual-keyboard\"}\n"),
@@ -130,6 +132,7 @@ TEST_F(SwayLaneHoldKey, APasswordFieldIsNeverTypedInto) {
   EXPECT_EQ(run("/usr/bin/wl-paste", {"--no-newline"}), "never typed");
   bridge->closeInput();
   EXPECT_EQ(bridge->waitExit(3s), 0);
+  EXPECT_EQ(run("/usr/bin/wl-paste", {"--no-newline"}), "never typed");  // still there to paste
   EXPECT_EQ(joined(window->lines()).find("changed secret"), std::string::npos);
 }
 

@@ -13,6 +13,7 @@
 #include <asio/write.hpp>
 #include <cerrno>
 
+#include "platform/linux/wayland/ClipboardKeeper.h"
 #include "platform/linux/wayland/OwnedFd.h"
 #include "wlr-data-control-unstable-v1-client.h"
 
@@ -374,8 +375,23 @@ ClipboardFlavor DataControlClipboard::transientMarker() {
 }
 
 // No protocol hands contents over to a clipboard manager here: managers copy each change as it
-// comes. What is left is to let the transfers still running finish.
+// comes, and contents die with their client. So the transfers still running finish, and what the
+// bridge still offers is handed to a keeper process.
 void DataControlClipboard::keepAfterExit() {
+  const auto deadline = std::chrono::steady_clock::now() + HAND_OVER_LIMIT;
+  Flavors owned;
+  onDispatch([this, &owned](const Done& done) {
+    // Each own source is cancelled once replaced, so the newest left is the clipboard.
+    if (!sources_.empty()) owned = sources_.back().flavors;
+    done->set_value(true);
+  });
+  if (owned) {
+    if (auto flavor = ClipboardKeeper::kept(*owned)) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      ClipboardKeeper::keep(*flavor, std::max(left, std::chrono::milliseconds(100)));
+    }
+  }
   std::unique_lock lock(mutex_);
-  sent_.wait_for(lock, HAND_OVER_LIMIT, [this] { return sending_ == 0; });
+  sent_.wait_until(lock, deadline, [this] { return sending_ == 0; });
 }
