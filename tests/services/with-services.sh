@@ -20,6 +20,10 @@ export HOME="$W/home" XDG_RUNTIME_DIR="$W/run" XDG_CONFIG_HOME="$W/home/.config"
   XDG_DATA_HOME="$W/home/.local/share" XDG_CACHE_HOME="$W/home/.cache"
 mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+# An X11 session, whatever the session running the tests is (tests/services/wayland-session.sh
+# gives a Wayland one).
+unset WAYLAND_DISPLAY SWAYSOCK
+export XDG_SESSION_TYPE=x11
 
 pids=""
 started() { pids="$1 $pids"; }
