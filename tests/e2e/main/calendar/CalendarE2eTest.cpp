@@ -3,8 +3,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include <signal.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 
 #include "support/PrivateStore.h"
 
@@ -244,4 +248,32 @@ TEST_F(CalendarE2eTest, AWeeklyAllDayEventChangesOneDayAtATime) {
   EXPECT_EQ(all[0]["start"], "2025-03-03T23:00:00.000Z");
   EXPECT_EQ(all[1]["title"], "Rest day");
   EXPECT_EQ(all[1]["end"], "2025-03-11T23:00:00.000Z");
+}
+
+TEST_F(CalendarE2eTest, AStalledStoreEndsCalendarAndReminderCommandsInTime) {
+  events(work);  // the calendar server is running
+  pid_t server = store.serviceProcess("org.gnome.evolution.dataserver.Calendar");
+  ASSERT_GT(server, 0) << "no calendar server on the test's bus";
+  ASSERT_EQ(kill(server, SIGSTOP), 0);
+
+  RunOptions options = store.options();
+  options.timeoutSeconds = 25;
+  auto timed = [&options](std::vector<std::string> args) {
+    auto began = std::chrono::steady_clock::now();
+    RunResult result = runVesk(args, options);
+    return std::make_pair(result, std::chrono::steady_clock::now() - began);
+  };
+  // Both at once, so the test waits for one limit only.
+  auto calendar = std::async(std::launch::async, timed,
+                             std::vector<std::string>{"events", MARCH_FROM, MARCH_TO, work});
+  auto reminders = std::async(std::launch::async, timed, std::vector<std::string>{"reminders"});
+  auto outcomes = {calendar.get(), reminders.get()};
+  kill(server, SIGCONT);
+
+  for (const auto& [result, took] : outcomes) {
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "The calendar store (Evolution Data Server) did not answer in time.");
+    EXPECT_LT(took, std::chrono::seconds(20));
+  }
 }
