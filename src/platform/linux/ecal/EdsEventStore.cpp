@@ -412,6 +412,10 @@ void EdsEventStore::expand(const std::string& calendarId, TimePoint from, TimePo
     GObjectSList objects(all);
     ICalComponent* master = nullptr;
     std::vector<TimePoint> moved;
+    // The calendar date of each RECURRENCE-ID as written ("YYYYMMDD"): an all-day series matches
+    // its changed occurrences by date, since some calendars write a time in a zone of their own
+    // there (midnight in the organiser's zone is another moment than the user's midnight).
+    std::vector<std::string> movedDays;
     for (GSList* item = objects.get(); item; item = item->next) {
       ICalComponent* component =
           e_cal_component_get_icalcomponent(static_cast<ECalComponent*>(item->data));
@@ -422,6 +426,7 @@ void EdsEventStore::expand(const std::string& calendarId, TimePoint from, TimePo
       auto ridProperty = icalValues::firstProperty(component, I_CAL_RECURRENCEID_PROPERTY);
       if (auto rid = icalValues::stampOf(ridProperty.get())) {
         if (auto moment = icalValues::momentOf(*rid, calendar)) moved.push_back(*moment);
+        movedDays.push_back(icalValues::valueText(*rid).substr(0, 8));
       }
       auto span = spanOf(component, calendar);
       if (span && overlaps(*span, from, to)) {
@@ -446,7 +451,10 @@ void EdsEventStore::expand(const std::string& calendarId, TimePoint from, TimePo
     }
     bool allDay = spanOf(master, calendar).value_or(Span{}).allDay;
     for (const auto& instance : instances) {
-      if (std::find(moved.begin(), moved.end(), instance.start) != moved.end()) continue;
+      std::string day = instance.recurrenceId.substr(0, 8);
+      bool replaced = allDay ? std::find(movedDays.begin(), movedDays.end(), day) != movedDays.end()
+                             : std::find(moved.begin(), moved.end(), instance.start) != moved.end();
+      if (replaced) continue;
       if (!overlaps(Span{instance.start, instance.end, allDay}, from, to)) continue;
       out.push_back(eventOf(master, calendarId, instance.start, instance.end, allDay, INSTANCE,
                             instance.recurrenceId));

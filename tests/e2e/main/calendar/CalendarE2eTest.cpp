@@ -250,6 +250,32 @@ TEST_F(CalendarE2eTest, AWeeklyAllDayEventChangesOneDayAtATime) {
   EXPECT_EQ(all[1]["end"], "2025-03-11T23:00:00.000Z");
 }
 
+TEST_F(CalendarE2eTest, OutlookChangesOfAnAllDaySeriesReplaceTheirDay) {
+  // As Outlook writes them: the changed occurrence names its day by midnight in the organiser's
+  // zone, which is not the user's midnight.
+  std::string icsPath = (store.scratch().root() / "outlook.ics").string();
+  std::ofstream(icsPath)
+      << "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\n"
+         "BEGIN:VTIMEZONE\r\nTZID:Pacific Standard Time\r\n"
+         "BEGIN:STANDARD\r\nDTSTART:16011104T020000\r\nRRULE:FREQ=YEARLY;BYDAY=1SU;BYMONTH=11\r\n"
+         "TZOFFSETFROM:-0700\r\nTZOFFSETTO:-0800\r\nEND:STANDARD\r\n"
+         "BEGIN:DAYLIGHT\r\nDTSTART:16010311T020000\r\nRRULE:FREQ=YEARLY;BYDAY=2SU;BYMONTH=3\r\n"
+         "TZOFFSETFROM:-0800\r\nTZOFFSETTO:-0700\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n"
+         "BEGIN:VEVENT\r\nUID:offsite\r\nSUMMARY:Offsite\r\nDTSTART;VALUE=DATE:20250303\r\n"
+         "DTEND;VALUE=DATE:20250304\r\nRRULE:FREQ=WEEKLY;COUNT=4\r\nEND:VEVENT\r\n"
+         "BEGIN:VEVENT\r\nUID:offsite\r\nRECURRENCE-ID;TZID=Pacific Standard Time:20250310T000000\r\n"
+         "SUMMARY:Offsite moved\r\nDTSTART;VALUE=DATE:20250311\r\nDTEND;VALUE=DATE:20250312\r\n"
+         "END:VEVENT\r\nEND:VCALENDAR\r\n";
+  std::string exported = store.seed({"readonly-calendar", "Exported", icsPath});
+
+  json all = events(exported);
+  std::vector<std::string> titles;
+  for (const auto& event : all) titles.push_back(event["title"]);
+  EXPECT_EQ(titles, (std::vector<std::string>{"Offsite", "Offsite moved", "Offsite", "Offsite"}));
+  EXPECT_EQ(startsOf(all), (std::vector<std::string>{"2025-03-02T23:00:00.000Z", "2025-03-10T23:00:00.000Z",
+                                                      "2025-03-16T23:00:00.000Z", "2025-03-23T23:00:00.000Z"}));
+}
+
 TEST_F(CalendarE2eTest, AStalledStoreEndsCalendarAndReminderCommandsInTime) {
   events(work);  // the calendar server is running
   pid_t server = store.serviceProcess("org.gnome.evolution.dataserver.Calendar");
