@@ -10,8 +10,8 @@
 
 #include "platform/linux/ecal/EventComponents.h"
 #include "platform/linux/ecal/IcalValues.h"
+#include "platform/linux/ecal/StoreCall.h"
 #include "platform/linux/ecal/TaskComponents.h"
-#include "platform/linux/glib/CallLimit.h"
 
 namespace {
 
@@ -32,19 +32,7 @@ constexpr const char* DETACHED = "detached";  // an occurrence changed on its ow
 }
 
 using Limit = std::chrono::milliseconds;
-
-// Runs one blocking call into the store with a cancellable that is cancelled once the limit has
-// passed. A call cut short throws EventStoreTimeout; any other outcome is the call's own.
-template <class Call>
-auto bounded(Limit limit, GError** error, Call call) {
-  CallLimit bound(limit);
-  auto result = call(bound.cancellable());
-  if (!result && bound.fired()) {
-    g_clear_error(error);
-    throw EventStoreTimeout("The calendar store (Evolution Data Server) did not answer in time.");
-  }
-  return result;
-}
+using icalValues::ZoneSource;
 
 std::string text(const gchar* value) { return value ? std::string(value) : std::string(); }
 
@@ -74,7 +62,7 @@ ICalTimezone* localZone() {
 std::string utcValue(TimePoint when) {
   Stamp utc;
   utc.utc = true;
-  return icalValues::valueText(icalValues::stampIn(when, utc, nullptr));
+  return icalValues::valueText(icalValues::stampIn(when, utc, {}));
 }
 
 bool hasRecurrenceId(ICalComponent* component) {
@@ -95,16 +83,16 @@ struct Span {
   bool allDay = false;
 };
 
-std::optional<Span> spanOf(ICalComponent* component, ECalClient* client) {
+std::optional<Span> spanOf(ICalComponent* component, const ZoneSource& zones) {
   auto startProperty = icalValues::firstProperty(component, I_CAL_DTSTART_PROPERTY);
   auto startStamp = startProperty ? icalValues::stampOf(startProperty.get()) : std::nullopt;
   if (!startStamp) return std::nullopt;
-  auto start = icalValues::momentOf(*startStamp, client);
+  auto start = icalValues::momentOf(*startStamp, zones);
   if (!start) return std::nullopt;
   Span span{*start, *start, startStamp->dateOnly};
   if (auto endProperty = icalValues::firstProperty(component, I_CAL_DTEND_PROPERTY)) {
     if (auto endStamp = icalValues::stampOf(endProperty.get())) {
-      span.end = icalValues::momentOf(*endStamp, client).value_or(*start);
+      span.end = icalValues::momentOf(*endStamp, zones).value_or(*start);
     }
   } else if (auto duration = icalValues::firstProperty(component, I_CAL_DURATION_PROPERTY)) {
     GCharPtr value(i_cal_property_get_value_as_string(duration.get()));
@@ -127,7 +115,7 @@ TimePoint momentOfInstance(ICalTime* time) {
         i_cal_time_as_timet_with_zone(time, zone ? zone : i_cal_timezone_get_utc_timezone()));
   }
   // Days and floating times are the user's local time.
-  return icalValues::momentOf(icalValues::stampOfTime(time), nullptr).value_or(TimePoint{});
+  return icalValues::momentOf(icalValues::stampOfTime(time), {}).value_or(TimePoint{});
 }
 
 struct Instance {
@@ -216,6 +204,8 @@ ESourceRegistry* EdsEventStore::registry() {
 }
 
 void EdsEventStore::limitCalls(std::chrono::milliseconds limit) { callLimit_ = limit; }
+
+ZoneSource EdsEventStore::zonesOf(ECalClient* client) const { return {client, callLimit_}; }
 
 bool EdsEventStore::reachable() {
   if (!reachable_) {
@@ -394,7 +384,7 @@ void EdsEventStore::expand(const std::string& calendarId, TimePoint from, TimePo
       }
       continue;
     }
-    if (auto span = spanOf(component, calendar); span && overlaps(*span, from, to)) {
+    if (auto span = spanOf(component, zonesOf(calendar)); span && overlaps(*span, from, to)) {
       out.push_back(eventOf(component, calendarId, span->start, span->end, span->allDay, SINGLE, ""));
     }
   }
@@ -425,10 +415,10 @@ void EdsEventStore::expand(const std::string& calendarId, TimePoint from, TimePo
       }
       auto ridProperty = icalValues::firstProperty(component, I_CAL_RECURRENCEID_PROPERTY);
       if (auto rid = icalValues::stampOf(ridProperty.get())) {
-        if (auto moment = icalValues::momentOf(*rid, calendar)) moved.push_back(*moment);
+        if (auto moment = icalValues::momentOf(*rid, zonesOf(calendar))) moved.push_back(*moment);
         movedDays.push_back(icalValues::valueText(*rid).substr(0, 8));
       }
-      auto span = spanOf(component, calendar);
+      auto span = spanOf(component, zonesOf(calendar));
       if (span && overlaps(*span, from, to)) {
         out.push_back(eventOf(component, calendarId, span->start, span->end, span->allDay, DETACHED,
                               recurrenceIdOf(component)));
@@ -449,7 +439,7 @@ void EdsEventStore::expand(const std::string& calendarId, TimePoint from, TimePo
         })) {
       throwError(error, "The repeating event could not be expanded.");
     }
-    bool allDay = spanOf(master, calendar).value_or(Span{}).allDay;
+    bool allDay = spanOf(master, zonesOf(calendar)).value_or(Span{}).allDay;
     for (const auto& instance : instances) {
       std::string day = instance.recurrenceId.substr(0, 8);
       bool replaced = allDay ? std::find(movedDays.begin(), movedDays.end(), day) != movedDays.end()
@@ -498,7 +488,7 @@ CalendarEvent EdsEventStore::addEvent(const NewEvent& event) {
   GCharPtr ownedUid(uid);
   auto stored = fetch(calendar, text(uid), "", callLimit_);
   ICalComponent* read = stored ? stored.get() : component.get();
-  auto span = spanOf(read, calendar).value_or(Span{event.start, event.end, event.allDay});
+  auto span = spanOf(read, zonesOf(calendar)).value_or(Span{event.start, event.end, event.allDay});
   return eventOf(read, event.calendarId, span.start, span.end, span.allDay, SINGLE, "");
 }
 
@@ -527,7 +517,7 @@ void EdsEventStore::saveOccurrence(const CalendarEvent& event) {
     if (!ridStamp->utc && !ridStamp->dateOnly) ridStamp->tzid = form.tzid;
     icalValues::addLine(component.get(), icalValues::propertyLine("RECURRENCE-ID", *ridStamp));
   }
-  eventComponents::writeChanges(component.get(), event, calendar);
+  eventComponents::writeChanges(component.get(), event, zonesOf(calendar));
   GError* error = nullptr;
   if (!bounded(callLimit_, &error, [&](GCancellable* cancellable) {
         return e_cal_client_modify_object_sync(
@@ -658,7 +648,7 @@ std::vector<Reminder> EdsEventStore::reminders(const std::string& listId) {
     if (i_cal_component_isa(component) != I_CAL_VTODO_COMPONENT || hasRecurrenceId(component)) {
       continue;
     }
-    Reminder reminder = taskComponents::readReminder(component, list);
+    Reminder reminder = taskComponents::readReminder(component, zonesOf(list));
     reminder.listId = listId;
     found.push_back(std::move(reminder));
   }
@@ -672,7 +662,7 @@ std::optional<Reminder> EdsEventStore::reminder(const std::string& listId, const
   if (!component || i_cal_component_isa(component.get()) != I_CAL_VTODO_COMPONENT) {
     return std::nullopt;
   }
-  Reminder found = taskComponents::readReminder(component.get(), list);
+  Reminder found = taskComponents::readReminder(component.get(), zonesOf(list));
   found.listId = listId;
   return found;
 }

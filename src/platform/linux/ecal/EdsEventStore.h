@@ -11,6 +11,7 @@
 
 #include "platform/EventStore.h"
 #include "platform/linux/ecal/GlibHandles.h"
+#include "platform/linux/ecal/IcalValues.h"
 
 // The event store on the desktop's calendar server: its source registry for calendars, lists
 // and accounts, and one calendar client per calendar or list, connected on first use.
@@ -39,6 +40,7 @@ class EdsEventStore final : public EventStore {
   void removeReminder(const Reminder& reminder) override;
 
  private:
+  icalValues::ZoneSource zonesOf(ECalClient* client) const;
   ESourceRegistry* registry();
   GObjectPtr<ESource> source(const std::string& uid);
   ECalClient* client(const std::string& sourceUid, ECalClientSourceType type);
