@@ -20,6 +20,7 @@
 #include "main/reminders/ReminderCommands.h"
 #include "main/reminders/ReminderListOrder.h"
 #include "main/secrets/SecretCommand.h"
+#include "platform/EventStoreTimeout.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -268,6 +269,11 @@ Route route(const Arguments& args, Platform& platform) {
 
 void dispatch(Context& context, const Arguments& args) {
   Route found = route(args, context.platform);
-  if (found.row) found.row->run(context, args, found);
+  try {
+    if (found.row) found.row->run(context, args, found);
+  } catch (const EventStoreTimeout& silent) {
+    // Whatever the command was doing, a store that stopped answering ends it the same way.
+    fail(context.console, silent.what(), EXIT_FAILED);
+  }
   usageError(context.console);
 }

@@ -19,6 +19,8 @@ struct Timings {
   Millis automationActivationLimit{10000};
   // secret: how long one keyring call may take (a locked keyring waits on its unlock prompt).
   Millis secretCallLimit{60000};
+  // calendar and reminder commands: how long one call into the calendar store may take.
+  Millis storeCallLimit{15000};
   // chrome-open: how long the started browser is watched for an early failed exit.
   Millis launchWatch{1000};
   // listen who mic: the pause between two passes.

@@ -7,18 +7,23 @@
 
 #include "platform/CalendarEvent.h"
 #include "platform/EventStoreError.h"
+#include "platform/EventStoreTimeout.h"
 #include "platform/Reminder.h"
 #include "platform/StoreAccount.h"
 #include "platform/StoreCalendar.h"
 
 // The calendar and reminder store of the desktop. Exists so tests can replace it; the real one
 // talks to the desktop's calendar server. Every operation but reachable() throws
-// EventStoreError with the store's description when the store refuses or fails.
+// EventStoreError with the store's description when the store refuses or fails, and
+// EventStoreTimeout when it does not answer in time.
 class EventStore {
  public:
   using TimePoint = std::chrono::system_clock::time_point;
 
   virtual ~EventStore() = default;
+
+  // How long each later call may wait on the store before it throws EventStoreTimeout.
+  virtual void limitCalls(std::chrono::milliseconds limit) = 0;
 
   // Whether the store answers at all (the only "access" there is to ask for).
   virtual bool reachable() = 0;

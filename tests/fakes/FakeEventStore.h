@@ -24,8 +24,14 @@ class FakeEventStore final : public EventStore {
   std::string refusal;  // when set, every write throws EventStoreError(refusal)
   int eventQueries = 0;
   int saves = 0;
+  std::chrono::milliseconds callLimit{0};  // as the last limitCalls() set it
+  bool silent = false;  // when set, reachable() throws as a store that stopped answering
 
-  bool reachable() override { return answers; }
+  void limitCalls(std::chrono::milliseconds limit) override { callLimit = limit; }
+  bool reachable() override {
+    if (silent) throw EventStoreTimeout("The store did not answer in time.");
+    return answers;
+  }
 
   std::vector<StoreCalendar> eventCalendars() override { return calendars; }
   std::optional<std::string> defaultEventCalendarId() override { return defaultCalendar; }

@@ -11,12 +11,17 @@
 
 namespace {
 
-// The processes the bus started (the calendar server's), by the bus's own account of its
-// connections; they are ended with it.
-std::vector<pid_t> busClients(const RunOptions& options) {
+struct BusName {
+  std::string name;
+  pid_t pid = 0;
+};
+
+// The names on the bus and the processes that hold them (the calendar server's among them), by
+// the bus's own account of its connections.
+std::vector<BusName> busNames(const RunOptions& options) {
   RunResult names = runProgram("/usr/bin/busctl", {"--user", "list", "--no-legend", "--no-pager"},
                                options);
-  std::vector<pid_t> pids;
+  std::vector<BusName> found;
   std::size_t start = 0;
   while (start < names.out.size()) {
     auto end = names.out.find('\n', start);
@@ -26,13 +31,13 @@ std::vector<pid_t> busClients(const RunOptions& options) {
       auto rest = line.find_first_not_of(" \t", space);
       if (rest != std::string::npos) {
         pid_t pid = static_cast<pid_t>(std::atoi(line.c_str() + rest));
-        if (pid > 1 && pid != getpid()) pids.push_back(pid);
+        if (pid > 1 && pid != getpid()) found.push_back({line.substr(0, space), pid});
       }
     }
     if (end == std::string::npos) break;
     start = end + 1;
   }
-  return pids;
+  return found;
 }
 
 }  // namespace
@@ -68,10 +73,18 @@ PrivateStore::PrivateStore(std::string timeZone) : timeZone_(std::move(timeZone)
 
 PrivateStore::~PrivateStore() {
   if (bus_ <= 0) return;
-  std::vector<pid_t> clients = busClients(options());
+  // The processes the bus started are ended with it.
+  std::vector<BusName> clients = busNames(options());
   kill(bus_, SIGTERM);
   waitpid(bus_, nullptr, 0);
-  for (pid_t pid : clients) kill(pid, SIGTERM);
+  for (const BusName& client : clients) kill(client.pid, SIGTERM);
+}
+
+pid_t PrivateStore::serviceProcess(std::string_view namePrefix) const {
+  for (const BusName& held : busNames(options())) {
+    if (held.name.starts_with(namePrefix)) return held.pid;
+  }
+  return 0;
 }
 
 RunOptions PrivateStore::options() const {

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/Run.h"
@@ -25,6 +26,8 @@ class PrivateStore {
   // The seeding helper (tests/seed/StoreSeed.cpp); fails the test when it fails.
   std::string seed(const std::vector<std::string>& args) const;
   RunOptions options() const;
+  // The process holding a bus name that begins with the prefix; 0 when none does.
+  pid_t serviceProcess(std::string_view namePrefix) const;
 
   const Scratch& scratch() const { return scratch_; }
 

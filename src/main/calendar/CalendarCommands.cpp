@@ -8,6 +8,7 @@
 #include "main/Context.h"
 #include "main/calendar/EventJson.h"
 #include "main/calendar/EventOccurrence.h"
+#include "main/calendar/StoreAccess.h"
 #include "main/ExitStatus.h"
 #include "main/Reply.h"
 #include "main/TimeText.h"
@@ -25,7 +26,7 @@ constexpr std::string_view CALENDAR_DENIED =
 // How far around an occurrence's start the store is asked for it.
 constexpr std::chrono::seconds LOOKUP_MARGIN{60};
 
-EventStore& storeOf(Context& context) { return *context.platform.eventStore; }
+EventStore& storeOf(Context& context) { return eventStoreOf(context); }
 
 void requireAccess(Context& context) {
   if (!storeOf(context).reachable()) {

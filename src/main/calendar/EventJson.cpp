@@ -110,7 +110,8 @@ nlohmann::json eventJSON(const CalendarEvent& event) {
           {"calendarId", event.calendarId},
           {"title", event.title},
           {"start", isoTime(event.start)},
-          {"end", isoTime(event.end)},
+          // Stores pass on events that end before they start; such an event takes no time.
+          {"end", isoTime(std::max(event.start, event.end))},
           {"allDay", event.allDay},
           {"location", event.location},
           {"notes", event.notes},

@@ -5,6 +5,7 @@
 #include "main/Context.h"
 #include "main/ExitStatus.h"
 #include "main/calendar/LocalCalendar.h"
+#include "main/calendar/StoreAccess.h"
 #include "main/reminders/ReminderEditor.h"
 #include "main/reminders/ReminderJson.h"
 #include "main/Reply.h"
@@ -21,7 +22,7 @@ constexpr std::string_view REMINDERS_DENIED =
     "Reminders access denied. Allow Vesk in System Settings \u2192 Privacy & Security \u2192 "
     "Reminders.";
 
-EventStore& storeOf(Context& context) { return *context.platform.eventStore; }
+EventStore& storeOf(Context& context) { return eventStoreOf(context); }
 
 // The JSON object argument; ends with the usage failure for anything else.
 json fields(Context& context, const std::string& text) {
@@ -100,7 +101,7 @@ Reminder save(Context& context, const Reminder& reminder) {
 }  // namespace
 
 void runReminders(Context& context, const std::vector<std::string>& args) {
-  auto& store = *context.platform.eventStore;
+  auto& store = storeOf(context);
   const std::string& word = args.at(0);
   if (word == "reminders-access" && args.size() == 1) {
     reply(context.console, {{"access", store.reachable()}});

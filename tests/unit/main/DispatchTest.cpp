@@ -3,7 +3,11 @@
 #include <cmath>
 
 #include "fakes/FakePlatform.h"
+#include "fakes/FakeConsole.h"
+#include "main/Context.h"
 #include "main/Dispatch.h"
+#include "main/Timings.h"
+#include "support/CommandOutcome.h"
 
 namespace {
 
@@ -180,4 +184,20 @@ TEST_F(DispatchTest, PrefixRowsAndCalendarWords) {
     EXPECT_EQ(of({word}), "calendars") << word;
   }
   EXPECT_EQ(of({"event"}), USAGE_ERROR);
+}
+
+TEST(DispatchStoreTest, ASilentStoreEndsEveryStoreCommandWithItsMessage) {
+  FakePlatform fakes;
+  fakes.eventStore->silent = true;
+  Timings timings;
+  timings.storeCallLimit = std::chrono::milliseconds(1234);
+  for (std::vector<std::string> args :
+       {std::vector<std::string>{"events", "2025-03-01T00:00:00.000Z", "2025-03-02T00:00:00.000Z", "w"},
+        {"reminders"}, {"permission", "calendars"}}) {
+    FakeConsole console;
+    Context context{fakes.platform, console, timings};
+    EXPECT_EQ(endStatus([&] { dispatch(context, args); }), 1) << args[0];
+    EXPECT_EQ(console.stderrText(), "The store did not answer in time.") << args[0];
+    EXPECT_EQ(fakes.eventStore->callLimit, timings.storeCallLimit) << args[0];
+  }
 }

@@ -10,6 +10,7 @@
 
 #include "platform/linux/ecal/EventComponents.h"
 #include "platform/linux/ecal/IcalValues.h"
+#include "platform/linux/ecal/StoreCall.h"
 #include "platform/linux/ecal/TaskComponents.h"
 
 namespace {
@@ -29,6 +30,9 @@ constexpr const char* DETACHED = "detached";  // an occurrence changed on its ow
   GErrorPtr owned(error);
   throw EventStoreError(error && error->message ? error->message : fallback);
 }
+
+using Limit = std::chrono::milliseconds;
+using icalValues::ZoneSource;
 
 std::string text(const gchar* value) { return value ? std::string(value) : std::string(); }
 
@@ -58,7 +62,7 @@ ICalTimezone* localZone() {
 std::string utcValue(TimePoint when) {
   Stamp utc;
   utc.utc = true;
-  return icalValues::valueText(icalValues::stampIn(when, utc, nullptr));
+  return icalValues::valueText(icalValues::stampIn(when, utc, {}));
 }
 
 bool hasRecurrenceId(ICalComponent* component) {
@@ -79,16 +83,16 @@ struct Span {
   bool allDay = false;
 };
 
-std::optional<Span> spanOf(ICalComponent* component, ECalClient* client) {
+std::optional<Span> spanOf(ICalComponent* component, const ZoneSource& zones) {
   auto startProperty = icalValues::firstProperty(component, I_CAL_DTSTART_PROPERTY);
   auto startStamp = startProperty ? icalValues::stampOf(startProperty.get()) : std::nullopt;
   if (!startStamp) return std::nullopt;
-  auto start = icalValues::momentOf(*startStamp, client);
+  auto start = icalValues::momentOf(*startStamp, zones);
   if (!start) return std::nullopt;
   Span span{*start, *start, startStamp->dateOnly};
   if (auto endProperty = icalValues::firstProperty(component, I_CAL_DTEND_PROPERTY)) {
     if (auto endStamp = icalValues::stampOf(endProperty.get())) {
-      span.end = icalValues::momentOf(*endStamp, client).value_or(*start);
+      span.end = icalValues::momentOf(*endStamp, zones).value_or(*start);
     }
   } else if (auto duration = icalValues::firstProperty(component, I_CAL_DURATION_PROPERTY)) {
     GCharPtr value(i_cal_property_get_value_as_string(duration.get()));
@@ -111,7 +115,7 @@ TimePoint momentOfInstance(ICalTime* time) {
         i_cal_time_as_timet_with_zone(time, zone ? zone : i_cal_timezone_get_utc_timezone()));
   }
   // Days and floating times are the user's local time.
-  return icalValues::momentOf(icalValues::stampOfTime(time), nullptr).value_or(TimePoint{});
+  return icalValues::momentOf(icalValues::stampOfTime(time), {}).value_or(TimePoint{});
 }
 
 struct Instance {
@@ -151,12 +155,14 @@ GObjectPtr<ICalComponent> pick(ICalComponent* returned, const std::string& recur
 
 // The object with that uid and recurrence id; nothing when the store has no such object.
 GObjectPtr<ICalComponent> fetch(ECalClient* client, const std::string& uid,
-                                const std::string& recurrenceId) {
+                                const std::string& recurrenceId, Limit limit) {
   ICalComponent* returned = nullptr;
   GError* error = nullptr;
-  if (!e_cal_client_get_object_sync(client, uid.c_str(),
-                                    recurrenceId.empty() ? nullptr : recurrenceId.c_str(), &returned,
-                                    nullptr, &error)) {
+  if (!bounded(limit, &error, [&](GCancellable* cancellable) {
+        return e_cal_client_get_object_sync(client, uid.c_str(),
+                                            recurrenceId.empty() ? nullptr : recurrenceId.c_str(),
+                                            &returned, cancellable, &error);
+      })) {
     if (g_error_matches(error, E_CAL_CLIENT_ERROR, E_CAL_CLIENT_ERROR_OBJECT_NOT_FOUND)) {
       g_error_free(error);
       return nullptr;
@@ -188,12 +194,18 @@ std::string backendOf(ESource* source, const char* extension) {
 ESourceRegistry* EdsEventStore::registry() {
   if (!registry_) {
     GError* error = nullptr;
-    ESourceRegistry* made = e_source_registry_new_sync(nullptr, &error);
+    ESourceRegistry* made = bounded(callLimit_, &error, [&](GCancellable* cancellable) {
+      return e_source_registry_new_sync(cancellable, &error);
+    });
     if (!made) throwError(error, "The calendar store can't be reached.");
     registry_.reset(made);
   }
   return registry_.get();
 }
+
+void EdsEventStore::limitCalls(std::chrono::milliseconds limit) { callLimit_ = limit; }
+
+ZoneSource EdsEventStore::zonesOf(ECalClient* client) const { return {client, callLimit_}; }
 
 bool EdsEventStore::reachable() {
   if (!reachable_) {
@@ -218,8 +230,9 @@ ECalClient* EdsEventStore::client(const std::string& sourceUid, ECalClientSource
   auto calendar = source(sourceUid);
   if (!calendar) throw EventStoreError("That calendar is no longer there.");
   GError* error = nullptr;
-  EClient* connected =
-      e_cal_client_connect_sync(calendar.get(), type, CONNECT_WAIT_SECONDS, nullptr, &error);
+  EClient* connected = bounded(callLimit_, &error, [&](GCancellable* cancellable) {
+    return e_cal_client_connect_sync(calendar.get(), type, CONNECT_WAIT_SECONDS, cancellable, &error);
+  });
   if (!connected) throwError(error, "The calendar could not be opened.");
   GObjectPtr<ECalClient> made(E_CAL_CLIENT(connected));
   e_cal_client_set_default_timezone(made.get(), localZone());
@@ -296,8 +309,10 @@ const std::set<std::string>& EdsEventStore::ownAddresses(const std::string& sour
   std::set<std::string> addresses;
   ECalClient* calendar = client(sourceUid, E_CAL_CLIENT_SOURCE_TYPE_EVENTS);
   gchar* value = nullptr;
-  if (e_client_get_backend_property_sync(E_CLIENT(calendar), E_CAL_BACKEND_PROPERTY_CAL_EMAIL_ADDRESS,
-                                         &value, nullptr, nullptr)) {
+  if (bounded(callLimit_, nullptr, [&](GCancellable* cancellable) {
+        return e_client_get_backend_property_sync(
+            E_CLIENT(calendar), E_CAL_BACKEND_PROPERTY_CAL_EMAIL_ADDRESS, &value, cancellable, nullptr);
+      })) {
     GCharPtr owned(value);
     std::string address = lower(text(value));
     if (address.rfind("mailto:", 0) == 0) address = address.substr(7);
@@ -351,7 +366,10 @@ void EdsEventStore::expand(const std::string& calendarId, TimePoint from, TimePo
                       utcValue(to + std::chrono::hours(24)) + "\")))";
   GSList* returned = nullptr;
   GError* error = nullptr;
-  if (!e_cal_client_get_object_list_sync(calendar, query.c_str(), &returned, nullptr, &error)) {
+  if (!bounded(callLimit_, &error, [&](GCancellable* cancellable) {
+        return e_cal_client_get_object_list_sync(calendar, query.c_str(), &returned, cancellable,
+                                                 &error);
+      })) {
     throwError(error, "The calendar could not be read.");
   }
   GObjectSList components(returned);
@@ -366,7 +384,7 @@ void EdsEventStore::expand(const std::string& calendarId, TimePoint from, TimePo
       }
       continue;
     }
-    if (auto span = spanOf(component, calendar); span && overlaps(*span, from, to)) {
+    if (auto span = spanOf(component, zonesOf(calendar)); span && overlaps(*span, from, to)) {
       out.push_back(eventOf(component, calendarId, span->start, span->end, span->allDay, SINGLE, ""));
     }
   }
@@ -375,12 +393,19 @@ void EdsEventStore::expand(const std::string& calendarId, TimePoint from, TimePo
   utc.utc = true;
   for (const auto& uid : repeating) {
     GSList* all = nullptr;
-    if (!e_cal_client_get_objects_for_uid_sync(calendar, uid.c_str(), &all, nullptr, &error)) {
+    if (!bounded(callLimit_, &error, [&](GCancellable* cancellable) {
+          return e_cal_client_get_objects_for_uid_sync(calendar, uid.c_str(), &all, cancellable,
+                                                       &error);
+        })) {
       throwError(error, "The calendar could not be read.");
     }
     GObjectSList objects(all);
     ICalComponent* master = nullptr;
     std::vector<TimePoint> moved;
+    // The calendar date of each RECURRENCE-ID as written ("YYYYMMDD"): an all-day series matches
+    // its changed occurrences by date, since some calendars write a time in a zone of their own
+    // there (midnight in the organiser's zone is another moment than the user's midnight).
+    std::vector<std::string> movedDays;
     for (GSList* item = objects.get(); item; item = item->next) {
       ICalComponent* component =
           e_cal_component_get_icalcomponent(static_cast<ECalComponent*>(item->data));
@@ -390,9 +415,10 @@ void EdsEventStore::expand(const std::string& calendarId, TimePoint from, TimePo
       }
       auto ridProperty = icalValues::firstProperty(component, I_CAL_RECURRENCEID_PROPERTY);
       if (auto rid = icalValues::stampOf(ridProperty.get())) {
-        if (auto moment = icalValues::momentOf(*rid, calendar)) moved.push_back(*moment);
+        if (auto moment = icalValues::momentOf(*rid, zonesOf(calendar))) moved.push_back(*moment);
+        movedDays.push_back(icalValues::valueText(*rid).substr(0, 8));
       }
-      auto span = spanOf(component, calendar);
+      auto span = spanOf(component, zonesOf(calendar));
       if (span && overlaps(*span, from, to)) {
         out.push_back(eventOf(component, calendarId, span->start, span->end, span->allDay, DETACHED,
                               recurrenceIdOf(component)));
@@ -406,14 +432,19 @@ void EdsEventStore::expand(const std::string& calendarId, TimePoint from, TimePo
         i_cal_time_new_from_string(utcValue(from - std::chrono::hours(24)).c_str()));
     GObjectPtr<ICalTime> windowEnd(
         i_cal_time_new_from_string(utcValue(to + std::chrono::hours(24)).c_str()));
-    if (!e_cal_recur_generate_instances_sync(master, windowStart.get(), windowEnd.get(),
-                                             collectInstance, &instances, e_cal_client_tzlookup_cb,
-                                             calendar, localZone(), nullptr, &error)) {
+    if (!bounded(callLimit_, &error, [&](GCancellable* cancellable) {
+          return e_cal_recur_generate_instances_sync(
+              master, windowStart.get(), windowEnd.get(), collectInstance, &instances,
+              e_cal_client_tzlookup_cb, calendar, localZone(), cancellable, &error);
+        })) {
       throwError(error, "The repeating event could not be expanded.");
     }
-    bool allDay = spanOf(master, calendar).value_or(Span{}).allDay;
+    bool allDay = spanOf(master, zonesOf(calendar)).value_or(Span{}).allDay;
     for (const auto& instance : instances) {
-      if (std::find(moved.begin(), moved.end(), instance.start) != moved.end()) continue;
+      std::string day = instance.recurrenceId.substr(0, 8);
+      bool replaced = allDay ? std::find(movedDays.begin(), movedDays.end(), day) != movedDays.end()
+                             : std::find(moved.begin(), moved.end(), instance.start) != moved.end();
+      if (replaced) continue;
       if (!overlaps(Span{instance.start, instance.end, allDay}, from, to)) continue;
       out.push_back(eventOf(master, calendarId, instance.start, instance.end, allDay, INSTANCE,
                             instance.recurrenceId));
@@ -448,14 +479,16 @@ CalendarEvent EdsEventStore::addEvent(const NewEvent& event) {
   GObjectPtr<ICalComponent> component(eventComponents::newComponent(event));
   gchar* uid = nullptr;
   GError* error = nullptr;
-  if (!e_cal_client_create_object_sync(calendar, component.get(), E_CAL_OPERATION_FLAG_NONE, &uid,
-                                       nullptr, &error)) {
+  if (!bounded(callLimit_, &error, [&](GCancellable* cancellable) {
+        return e_cal_client_create_object_sync(calendar, component.get(),
+                                               E_CAL_OPERATION_FLAG_NONE, &uid, cancellable, &error);
+      })) {
     throwError(error, "The calendar refused the event.");
   }
   GCharPtr ownedUid(uid);
-  auto stored = fetch(calendar, text(uid), "");
+  auto stored = fetch(calendar, text(uid), "", callLimit_);
   ICalComponent* read = stored ? stored.get() : component.get();
-  auto span = spanOf(read, calendar).value_or(Span{event.start, event.end, event.allDay});
+  auto span = spanOf(read, zonesOf(calendar)).value_or(Span{event.start, event.end, event.allDay});
   return eventOf(read, event.calendarId, span.start, span.end, span.allDay, SINGLE, "");
 }
 
@@ -467,7 +500,7 @@ void EdsEventStore::saveOccurrence(const CalendarEvent& event) {
   std::string kind = key.at("kind");
   ECalClient* calendar = client(calendarId, E_CAL_CLIENT_SOURCE_TYPE_EVENTS);
 
-  GObjectPtr<ICalComponent> component = fetch(calendar, uid, kind == DETACHED ? rid : "");
+  GObjectPtr<ICalComponent> component = fetch(calendar, uid, kind == DETACHED ? rid : "", callLimit_);
   if (!component) throw EventStoreError("The event is no longer in the calendar.");
   if (kind == INSTANCE) {
     // Detach this occurrence: a copy of the master for the one date, without the repetition.
@@ -484,11 +517,13 @@ void EdsEventStore::saveOccurrence(const CalendarEvent& event) {
     if (!ridStamp->utc && !ridStamp->dateOnly) ridStamp->tzid = form.tzid;
     icalValues::addLine(component.get(), icalValues::propertyLine("RECURRENCE-ID", *ridStamp));
   }
-  eventComponents::writeChanges(component.get(), event, calendar);
+  eventComponents::writeChanges(component.get(), event, zonesOf(calendar));
   GError* error = nullptr;
-  if (!e_cal_client_modify_object_sync(calendar, component.get(),
-                                       kind == SINGLE ? E_CAL_OBJ_MOD_ALL : E_CAL_OBJ_MOD_THIS,
-                                       E_CAL_OPERATION_FLAG_NONE, nullptr, &error)) {
+  if (!bounded(callLimit_, &error, [&](GCancellable* cancellable) {
+        return e_cal_client_modify_object_sync(
+            calendar, component.get(), kind == SINGLE ? E_CAL_OBJ_MOD_ALL : E_CAL_OBJ_MOD_THIS,
+            E_CAL_OPERATION_FLAG_NONE, cancellable, &error);
+      })) {
     throwError(error, "The calendar refused the change.");
   }
 }
@@ -501,9 +536,12 @@ void EdsEventStore::removeOccurrence(const CalendarEvent& event) {
   bool single = key.at("kind") == SINGLE;
   ECalClient* calendar = client(calendarId, E_CAL_CLIENT_SOURCE_TYPE_EVENTS);
   GError* error = nullptr;
-  if (!e_cal_client_remove_object_sync(calendar, uid.c_str(), single ? nullptr : rid.c_str(),
-                                       single ? E_CAL_OBJ_MOD_ALL : E_CAL_OBJ_MOD_THIS,
-                                       E_CAL_OPERATION_FLAG_NONE, nullptr, &error)) {
+  if (!bounded(callLimit_, &error, [&](GCancellable* cancellable) {
+        return e_cal_client_remove_object_sync(
+            calendar, uid.c_str(), single ? nullptr : rid.c_str(),
+            single ? E_CAL_OBJ_MOD_ALL : E_CAL_OBJ_MOD_THIS, E_CAL_OPERATION_FLAG_NONE, cancellable,
+            &error);
+      })) {
     throwError(error, "The calendar refused the removal.");
   }
 }
@@ -583,10 +621,13 @@ StoreCalendar EdsEventStore::createReminderList(const std::string& accountId,
 
   // Lists of server accounts are made on the server; local ones are committed to the registry.
   // Either way a refused list is never added, so nothing is left behind.
-  bool made = e_source_has_extension(account.get(), E_SOURCE_EXTENSION_COLLECTION) &&
-                      e_source_get_remote_creatable(account.get())
-                  ? e_source_remote_create_sync(account.get(), list.get(), nullptr, &error)
-                  : e_source_registry_commit_source_sync(registry(), list.get(), nullptr, &error);
+  bool remote = e_source_has_extension(account.get(), E_SOURCE_EXTENSION_COLLECTION) &&
+                e_source_get_remote_creatable(account.get());
+  ESourceRegistry* sources = registry();
+  bool made = bounded(callLimit_, &error, [&](GCancellable* cancellable) {
+    return remote ? e_source_remote_create_sync(account.get(), list.get(), cancellable, &error)
+                  : e_source_registry_commit_source_sync(sources, list.get(), cancellable, &error);
+  });
   if (!made) throwError(error, "The account refused the new list.");
   return calendarOf(list.get(), E_SOURCE_EXTENSION_TASK_LIST, E_CAL_CLIENT_SOURCE_TYPE_TASKS);
 }
@@ -595,7 +636,9 @@ std::vector<Reminder> EdsEventStore::reminders(const std::string& listId) {
   ECalClient* list = client(listId, E_CAL_CLIENT_SOURCE_TYPE_TASKS);
   GSList* returned = nullptr;
   GError* error = nullptr;
-  if (!e_cal_client_get_object_list_sync(list, "#t", &returned, nullptr, &error)) {
+  if (!bounded(callLimit_, &error, [&](GCancellable* cancellable) {
+        return e_cal_client_get_object_list_sync(list, "#t", &returned, cancellable, &error);
+      })) {
     throwError(error, "The list could not be read.");
   }
   GObjectSList components(returned);
@@ -605,7 +648,7 @@ std::vector<Reminder> EdsEventStore::reminders(const std::string& listId) {
     if (i_cal_component_isa(component) != I_CAL_VTODO_COMPONENT || hasRecurrenceId(component)) {
       continue;
     }
-    Reminder reminder = taskComponents::readReminder(component, list);
+    Reminder reminder = taskComponents::readReminder(component, zonesOf(list));
     reminder.listId = listId;
     found.push_back(std::move(reminder));
   }
@@ -615,26 +658,28 @@ std::vector<Reminder> EdsEventStore::reminders(const std::string& listId) {
 std::optional<Reminder> EdsEventStore::reminder(const std::string& listId, const std::string& id) {
   if (id.empty()) return std::nullopt;
   ECalClient* list = client(listId, E_CAL_CLIENT_SOURCE_TYPE_TASKS);
-  auto component = fetch(list, id, "");
+  auto component = fetch(list, id, "", callLimit_);
   if (!component || i_cal_component_isa(component.get()) != I_CAL_VTODO_COMPONENT) {
     return std::nullopt;
   }
-  Reminder found = taskComponents::readReminder(component.get(), list);
+  Reminder found = taskComponents::readReminder(component.get(), zonesOf(list));
   found.listId = listId;
   return found;
 }
 
 namespace {
 
-std::string createTask(ECalClient* list, const Reminder& reminder) {
+std::string createTask(ECalClient* list, const Reminder& reminder, Limit limit) {
   GObjectPtr<ICalComponent> component(i_cal_component_new_vtodo());
   GCharPtr made(e_util_generate_uid());
   i_cal_component_set_uid(component.get(), made.get());
   taskComponents::writeReminder(component.get(), reminder);
   gchar* stored = nullptr;
   GError* error = nullptr;
-  if (!e_cal_client_create_object_sync(list, component.get(), E_CAL_OPERATION_FLAG_NONE, &stored,
-                                       nullptr, &error)) {
+  if (!bounded(limit, &error, [&](GCancellable* cancellable) {
+        return e_cal_client_create_object_sync(list, component.get(), E_CAL_OPERATION_FLAG_NONE,
+                                               &stored, cancellable, &error);
+      })) {
     throwError(error, "The list refused the reminder.");
   }
   GCharPtr owned(stored);
@@ -654,11 +699,11 @@ Reminder EdsEventStore::saveReminder(const Reminder& reminder) {
   if (e_client_is_readonly(E_CLIENT(list))) throw EventStoreError("The list is read-only.");
   std::string uid = reminder.id;
   if (uid.empty()) {
-    uid = createTask(list, reminder);
+    uid = createTask(list, reminder, callLimit_);
   } else {
     GObjectPtr<ICalComponent> component(
         reminder.storeKey.empty() ? nullptr : i_cal_component_new_from_string(reminder.storeKey.c_str()));
-    if (!component) component = fetch(list, uid, "");
+    if (!component) component = fetch(list, uid, "", callLimit_);
     if (!component) throw EventStoreError("The reminder is no longer in the list.");
 
     // Completing a repeating reminder completes this occurrence: a done copy stays behind and
@@ -671,14 +716,16 @@ Reminder EdsEventStore::saveReminder(const Reminder& reminder) {
         done.storeKey.clear();
         done.rules.clear();
         for (auto& alarm : done.alarms) alarm.storeKey.clear();
-        createTask(list, done);
+        createTask(list, done, callLimit_);
         written = *moved;
       }
     }
     taskComponents::writeReminder(component.get(), written);
     GError* error = nullptr;
-    if (!e_cal_client_modify_object_sync(list, component.get(), E_CAL_OBJ_MOD_ALL,
-                                         E_CAL_OPERATION_FLAG_NONE, nullptr, &error)) {
+    if (!bounded(callLimit_, &error, [&](GCancellable* cancellable) {
+          return e_cal_client_modify_object_sync(list, component.get(), E_CAL_OBJ_MOD_ALL,
+                                                 E_CAL_OPERATION_FLAG_NONE, cancellable, &error);
+        })) {
       throwError(error, "The list refused the change.");
     }
   }
@@ -691,8 +738,10 @@ void EdsEventStore::removeReminder(const Reminder& reminder) {
   ECalClient* list = client(reminder.listId, E_CAL_CLIENT_SOURCE_TYPE_TASKS);
   if (e_client_is_readonly(E_CLIENT(list))) throw EventStoreError("The list is read-only.");
   GError* error = nullptr;
-  if (!e_cal_client_remove_object_sync(list, reminder.id.c_str(), nullptr, E_CAL_OBJ_MOD_ALL,
-                                       E_CAL_OPERATION_FLAG_NONE, nullptr, &error)) {
+  if (!bounded(callLimit_, &error, [&](GCancellable* cancellable) {
+        return e_cal_client_remove_object_sync(list, reminder.id.c_str(), nullptr, E_CAL_OBJ_MOD_ALL,
+                                               E_CAL_OPERATION_FLAG_NONE, cancellable, &error);
+      })) {
     throwError(error, "The list refused the removal.");
   }
 }

@@ -2,6 +2,7 @@
 
 #include <libecal/libecal.h>
 
+#include <chrono>
 #include <map>
 #include <optional>
 #include <set>
@@ -10,12 +11,15 @@
 
 #include "platform/EventStore.h"
 #include "platform/linux/ecal/GlibHandles.h"
+#include "platform/linux/ecal/IcalValues.h"
 
 // The event store on the desktop's calendar server: its source registry for calendars, lists
 // and accounts, and one calendar client per calendar or list, connected on first use.
+// Every call into the server is bounded by the call limit.
 // Called on the main thread only (one-shot commands), so it holds no lock.
 class EdsEventStore final : public EventStore {
  public:
+  void limitCalls(std::chrono::milliseconds limit) override;
   bool reachable() override;
 
   std::vector<StoreCalendar> eventCalendars() override;
@@ -36,6 +40,7 @@ class EdsEventStore final : public EventStore {
   void removeReminder(const Reminder& reminder) override;
 
  private:
+  icalValues::ZoneSource zonesOf(ECalClient* client) const;
   ESourceRegistry* registry();
   GObjectPtr<ESource> source(const std::string& uid);
   ECalClient* client(const std::string& sourceUid, ECalClientSourceType type);
@@ -50,6 +55,7 @@ class EdsEventStore final : public EventStore {
                         const std::string& recurrenceId);
   bool calendarWritable(const std::string& calendarId);
 
+  std::chrono::milliseconds callLimit_{15000};
   std::optional<bool> reachable_;
   GObjectPtr<ESourceRegistry> registry_;
   std::map<std::string, GObjectPtr<ECalClient>> clients_;

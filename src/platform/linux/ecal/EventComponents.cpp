@@ -42,12 +42,12 @@ void setText(ICalComponent* component, ICalPropertyKind kind, const std::string&
 std::pair<Stamp, Stamp> allDayStamps(CalendarEvent::TimePoint start, CalendarEvent::TimePoint end) {
   Stamp dateForm;
   dateForm.dateOnly = true;
-  Stamp first = icalValues::stampIn(start, dateForm, nullptr);
-  auto firstMoment = icalValues::momentOf(first, nullptr).value_or(start);
+  Stamp first = icalValues::stampIn(start, dateForm, {});
+  auto firstMoment = icalValues::momentOf(first, {}).value_or(start);
   auto lastMoment = std::max(end, firstMoment + std::chrono::hours(24));
-  Stamp after = icalValues::stampIn(lastMoment, dateForm, nullptr);
-  if (icalValues::momentOf(after, nullptr).value_or(lastMoment) < lastMoment) {
-    after = icalValues::stampIn(lastMoment + std::chrono::hours(24), dateForm, nullptr);
+  Stamp after = icalValues::stampIn(lastMoment, dateForm, {});
+  if (icalValues::momentOf(after, {}).value_or(lastMoment) < lastMoment) {
+    after = icalValues::stampIn(lastMoment + std::chrono::hours(24), dateForm, {});
   }
   return {first, after};
 }
@@ -85,7 +85,8 @@ void readDetails(ICalComponent* component, const std::set<std::string>& ownAddre
   }
 }
 
-void writeChanges(ICalComponent* component, const CalendarEvent& event, ECalClient* client) {
+void writeChanges(ICalComponent* component, const CalendarEvent& event,
+                  const icalValues::ZoneSource& zones) {
   setText(component, I_CAL_SUMMARY_PROPERTY, event.title, i_cal_component_set_summary);
   setText(component, I_CAL_LOCATION_PROPERTY, event.location, i_cal_component_set_location);
   setText(component, I_CAL_DESCRIPTION_PROPERTY, event.notes, i_cal_component_set_description);
@@ -100,8 +101,8 @@ void writeChanges(ICalComponent* component, const CalendarEvent& event, ECalClie
     std::tie(startStamp, endStamp) = allDayStamps(event.start, event.end);
   } else {
     if (form.tzid.empty() && !form.utc) form.utc = true;
-    startStamp = icalValues::stampIn(event.start, form, client);
-    endStamp = icalValues::stampIn(event.end, form, client);
+    startStamp = icalValues::stampIn(event.start, form, zones);
+    endStamp = icalValues::stampIn(event.end, form, zones);
   }
   icalValues::removeAll(component, I_CAL_DTSTART_PROPERTY);
   icalValues::removeAll(component, I_CAL_DTEND_PROPERTY);
@@ -124,8 +125,8 @@ ICalComponent* newComponent(const NewEvent& event) {
   } else {
     Stamp utc;
     utc.utc = true;
-    startStamp = icalValues::stampIn(event.start, utc, nullptr);
-    endStamp = icalValues::stampIn(event.end, utc, nullptr);
+    startStamp = icalValues::stampIn(event.start, utc, {});
+    endStamp = icalValues::stampIn(event.end, utc, {});
   }
   icalValues::addLine(component, icalValues::propertyLine("DTSTART", startStamp));
   icalValues::addLine(component, icalValues::propertyLine("DTEND", endStamp));

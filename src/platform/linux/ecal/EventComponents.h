@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/CalendarEvent.h"
+#include "platform/linux/ecal/IcalValues.h"
 
 // Events as VEVENT components.
 namespace eventComponents {
@@ -17,7 +18,8 @@ void readDetails(ICalComponent* component, const std::set<std::string>& ownAddre
 
 // Writes title, location and notes, and start and end in the form the component's own start
 // has (a day for all-day events, otherwise its zone, UTC or floating time).
-void writeChanges(ICalComponent* component, const CalendarEvent& event, ECalClient* client);
+void writeChanges(ICalComponent* component, const CalendarEvent& event,
+                  const icalValues::ZoneSource& zones);
 
 // A new component for event-add: timed events in UTC, all-day events as local days.
 ICalComponent* newComponent(const NewEvent& event);

@@ -1,4 +1,5 @@
 #include "platform/linux/ecal/IcalValues.h"
+#include "platform/linux/ecal/StoreCall.h"
 
 #include <cctype>
 #include <cstdio>
@@ -50,12 +51,17 @@ Stamp stampOfParts(const std::tm& parts, bool dateOnly) {
   return stamp;
 }
 
-ICalTimezone* zoneNamed(const std::string& tzid, ECalClient* client) {
+ICalTimezone* zoneNamed(const std::string& tzid, const ZoneSource& zones) {
   if (tzid.empty()) return nullptr;
   ICalTimezone* zone = nullptr;
-  if (client) {
+  if (zones.client) {
+    zone = e_timezone_cache_get_timezone(E_TIMEZONE_CACHE(zones.client), tzid.c_str());
+  }
+  if (!zone && zones.client) {
     GError* error = nullptr;
-    zone = e_cal_client_tzlookup_cb(tzid.c_str(), client, nullptr, &error);
+    zone = bounded(zones.limit, &error, [&](GCancellable* cancellable) {
+      return e_cal_client_tzlookup_cb(tzid.c_str(), zones.client, cancellable, &error);
+    });
     GErrorPtr owned(error);
   }
   if (!zone) zone = i_cal_timezone_get_builtin_timezone(tzid.c_str());
@@ -103,12 +109,12 @@ std::optional<Stamp> stampOf(ICalProperty* property) {
   return stamp;
 }
 
-std::optional<TimePoint> momentOf(const Stamp& stamp, ECalClient* client) {
+std::optional<TimePoint> momentOf(const Stamp& stamp, const ZoneSource& zones) {
   if (stamp.utc) {
     std::tm parts = partsOf(stamp);
     return fromTimeT(timegm(&parts));
   }
-  if (ICalTimezone* zone = zoneNamed(stamp.tzid, client)) {
+  if (ICalTimezone* zone = zoneNamed(stamp.tzid, zones)) {
     GObjectPtr<ICalTime> time(i_cal_time_new_null_time());
     i_cal_time_set_date(time.get(), stamp.year, stamp.month, stamp.day);
     i_cal_time_set_time(time.get(), stamp.hour, stamp.minute, stamp.second);
@@ -120,11 +126,11 @@ std::optional<TimePoint> momentOf(const Stamp& stamp, ECalClient* client) {
   return fromTimeT(seconds);
 }
 
-Stamp stampIn(TimePoint when, const Stamp& form, ECalClient* client) {
+Stamp stampIn(TimePoint when, const Stamp& form, const ZoneSource& zones) {
   std::time_t seconds = toTimeT(when);
   std::tm parts{};
   if (!form.dateOnly && (form.utc || !form.tzid.empty())) {
-    if (ICalTimezone* zone = form.utc ? nullptr : zoneNamed(form.tzid, client)) {
+    if (ICalTimezone* zone = form.utc ? nullptr : zoneNamed(form.tzid, zones)) {
       GObjectPtr<ICalTime> time(i_cal_time_new_from_timet_with_zone(seconds, 0, zone));
       Stamp stamp = stampOfTime(time.get());
       stamp.tzid = form.tzid;

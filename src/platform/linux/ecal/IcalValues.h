@@ -27,15 +27,21 @@ struct Stamp {
   std::string tzid;  // "" for UTC and floating times
 };
 
+// Where the zones that properties name are found: the calendar's own (its cache, then the store,
+// asked within `limit`), then the built-in ones. Without a client, the built-in ones only.
+struct ZoneSource {
+  ECalClient* client = nullptr;
+  std::chrono::milliseconds limit{0};
+};
+
 // "20250301", "20250301T090000", "20250301T090000Z".
 std::optional<Stamp> parseStamp(std::string_view value);
 // The property's value with its TZID parameter.
 std::optional<Stamp> stampOf(ICalProperty* property);
-// The moment a stamp names; dates and floating times are local time. Zones are resolved
-// through the client (its own zones, then the built-in ones).
-std::optional<TimePoint> momentOf(const Stamp& stamp, ECalClient* client);
+// The moment a stamp names; dates and floating times are local time.
+std::optional<TimePoint> momentOf(const Stamp& stamp, const ZoneSource& zones);
 // The moment written in the same form as `form` (date, UTC, zone or floating).
-Stamp stampIn(TimePoint when, const Stamp& form, ECalClient* client);
+Stamp stampIn(TimePoint when, const Stamp& form, const ZoneSource& zones);
 // The date and time fields of a libical time (its zone left out).
 Stamp stampOfTime(ICalTime* time);
 // The value text of a stamp, without parameters.

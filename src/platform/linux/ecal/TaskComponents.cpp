@@ -74,14 +74,14 @@ const char* frequencyWord(RecurrenceRule::Frequency frequency) {
   }
 }
 
-ReminderAlarm alarmOf(ICalComponent* valarm, ECalClient* client) {
+ReminderAlarm alarmOf(ICalComponent* valarm, const icalValues::ZoneSource& zones) {
   ReminderAlarm alarm;
   GCharPtr raw(i_cal_component_as_ical_string(valarm));
   alarm.storeKey = raw ? raw.get() : "";
   if (auto trigger = icalValues::firstProperty(valarm, I_CAL_TRIGGER_PROPERTY)) {
     std::string value = valueOf(trigger.get());
     if (auto stamp = icalValues::parseStamp(value)) {
-      alarm.absolute = icalValues::momentOf(*stamp, client);
+      alarm.absolute = icalValues::momentOf(*stamp, zones);
     } else if (auto offset = icalValues::parseDuration(value)) {
       alarm.offset = *offset;
     }
@@ -89,12 +89,12 @@ ReminderAlarm alarmOf(ICalComponent* valarm, ECalClient* client) {
   return alarm;
 }
 
-DueDate dueOf(const Stamp& stamp, ECalClient* client) {
+DueDate dueOf(const Stamp& stamp, const icalValues::ZoneSource& zones) {
   if (stamp.dateOnly) return DueDate{stamp.year, stamp.month, stamp.day, std::nullopt, std::nullopt};
   if (!stamp.utc && stamp.tzid.empty()) {
     return DueDate{stamp.year, stamp.month, stamp.day, stamp.hour, stamp.minute};
   }
-  auto when = icalValues::momentOf(stamp, client);
+  auto when = icalValues::momentOf(stamp, zones);
   std::time_t seconds = std::chrono::system_clock::to_time_t(
       std::chrono::floor<std::chrono::seconds>(when.value_or(std::chrono::system_clock::time_point{})));
   std::tm parts{};
@@ -138,7 +138,7 @@ void addAlarm(ICalComponent* component, const ReminderAlarm& alarm, const std::s
     utc.utc = true;
     icalValues::addLine(valarm.get(),
                         "TRIGGER;VALUE=DATE-TIME:" +
-                            icalValues::valueText(icalValues::stampIn(*alarm.absolute, utc, nullptr)));
+                            icalValues::valueText(icalValues::stampIn(*alarm.absolute, utc, {})));
   } else {
     // Offsets count from the due moment, which is the end of a to-do.
     icalValues::addLine(valarm.get(),
@@ -217,7 +217,7 @@ std::optional<Reminder> movedOn(const Reminder& reminder, ICalTimezone* zone) {
   return moved;
 }
 
-Reminder readReminder(ICalComponent* component, ECalClient* client) {
+Reminder readReminder(ICalComponent* component, const icalValues::ZoneSource& zones) {
   Reminder reminder;
   reminder.id = text(i_cal_component_get_uid(component));
   reminder.title = text(i_cal_component_get_summary(component));
@@ -226,7 +226,7 @@ Reminder readReminder(ICalComponent* component, ECalClient* client) {
     reminder.url = text(i_cal_property_get_url(url.get()));
   }
   if (auto due = icalValues::firstProperty(component, I_CAL_DUE_PROPERTY)) {
-    if (auto stamp = icalValues::stampOf(due.get())) reminder.due = dueOf(*stamp, client);
+    if (auto stamp = icalValues::stampOf(due.get())) reminder.due = dueOf(*stamp, zones);
   }
   if (auto priority = icalValues::firstProperty(component, I_CAL_PRIORITY_PROPERTY)) {
     reminder.priority = i_cal_property_get_priority(priority.get());
@@ -234,7 +234,7 @@ Reminder readReminder(ICalComponent* component, ECalClient* client) {
   for (GObjectPtr<ICalComponent> alarm(
            i_cal_component_get_first_component(component, I_CAL_VALARM_COMPONENT));
        alarm; alarm.reset(i_cal_component_get_next_component(component, I_CAL_VALARM_COMPONENT))) {
-    reminder.alarms.push_back(alarmOf(alarm.get(), client));
+    reminder.alarms.push_back(alarmOf(alarm.get(), zones));
   }
   for (GObjectPtr<ICalProperty> rule(
            i_cal_component_get_first_property(component, I_CAL_RRULE_PROPERTY));
@@ -246,7 +246,7 @@ Reminder readReminder(ICalComponent* component, ECalClient* client) {
   reminder.completed = completed || (status && upper(valueOf(status.get())) == "COMPLETED");
   if (completed) {
     if (auto stamp = icalValues::stampOf(completed.get())) {
-      reminder.completionDate = icalValues::momentOf(*stamp, client);
+      reminder.completionDate = icalValues::momentOf(*stamp, zones);
     }
   }
   GCharPtr raw(i_cal_component_as_ical_string(component));
@@ -290,7 +290,7 @@ void writeReminder(ICalComponent* component, const Reminder& reminder) {
     utc.utc = true;
     auto when = reminder.completionDate.value_or(std::chrono::system_clock::now());
     icalValues::addLine(component,
-                        "COMPLETED:" + icalValues::valueText(icalValues::stampIn(when, utc, nullptr)));
+                        "COMPLETED:" + icalValues::valueText(icalValues::stampIn(when, utc, {})));
     icalValues::removeAll(component, I_CAL_STATUS_PROPERTY);
     icalValues::addLine(component, "STATUS:COMPLETED");
     icalValues::removeAll(component, I_CAL_PERCENTCOMPLETE_PROPERTY);

@@ -5,12 +5,13 @@
 #include <optional>
 
 #include "platform/Reminder.h"
+#include "platform/linux/ecal/IcalValues.h"
 
 // Reminders as VTODO components.
 namespace taskComponents {
 
 // The reminder a component holds (without its list).
-Reminder readReminder(ICalComponent* component, ECalClient* client);
+Reminder readReminder(ICalComponent* component, const icalValues::ZoneSource& zones);
 
 // Writes every field of the reminder into the component, keeping what the reminder does not
 // describe (other properties, alarms and rules it left as they were).

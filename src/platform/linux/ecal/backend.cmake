@@ -1,1 +1,1 @@
-vesk_backend(ecal PKG libecal-2.0 libedataserver-1.2)
+vesk_backend(ecal GLIB PKG libecal-2.0 libedataserver-1.2)

@@ -3,7 +3,7 @@
 #include <libsecret/secret.h>
 
 #include "platform/linux/gio/GioHandles.h"
-#include "platform/linux/libsecret/CallLimit.h"
+#include "platform/linux/glib/CallLimit.h"
 
 namespace {
 

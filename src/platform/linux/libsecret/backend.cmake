@@ -1,1 +1,1 @@
-vesk_backend(libsecret PKG libsecret-1)
+vesk_backend(libsecret GLIB PKG libsecret-1)

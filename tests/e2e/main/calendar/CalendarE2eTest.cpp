@@ -3,8 +3,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include <signal.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 
 #include "support/PrivateStore.h"
 
@@ -244,4 +248,58 @@ TEST_F(CalendarE2eTest, AWeeklyAllDayEventChangesOneDayAtATime) {
   EXPECT_EQ(all[0]["start"], "2025-03-03T23:00:00.000Z");
   EXPECT_EQ(all[1]["title"], "Rest day");
   EXPECT_EQ(all[1]["end"], "2025-03-11T23:00:00.000Z");
+}
+
+TEST_F(CalendarE2eTest, OutlookChangesOfAnAllDaySeriesReplaceTheirDay) {
+  // As Outlook writes them: the changed occurrence names its day by midnight in the organiser's
+  // zone, which is not the user's midnight.
+  std::string icsPath = (store.scratch().root() / "outlook.ics").string();
+  std::ofstream(icsPath)
+      << "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\n"
+         "BEGIN:VTIMEZONE\r\nTZID:Pacific Standard Time\r\n"
+         "BEGIN:STANDARD\r\nDTSTART:16011104T020000\r\nRRULE:FREQ=YEARLY;BYDAY=1SU;BYMONTH=11\r\n"
+         "TZOFFSETFROM:-0700\r\nTZOFFSETTO:-0800\r\nEND:STANDARD\r\n"
+         "BEGIN:DAYLIGHT\r\nDTSTART:16010311T020000\r\nRRULE:FREQ=YEARLY;BYDAY=2SU;BYMONTH=3\r\n"
+         "TZOFFSETFROM:-0800\r\nTZOFFSETTO:-0700\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n"
+         "BEGIN:VEVENT\r\nUID:offsite\r\nSUMMARY:Offsite\r\nDTSTART;VALUE=DATE:20250303\r\n"
+         "DTEND;VALUE=DATE:20250304\r\nRRULE:FREQ=WEEKLY;COUNT=4\r\nEND:VEVENT\r\n"
+         "BEGIN:VEVENT\r\nUID:offsite\r\nRECURRENCE-ID;TZID=Pacific Standard Time:20250310T000000\r\n"
+         "SUMMARY:Offsite moved\r\nDTSTART;VALUE=DATE:20250311\r\nDTEND;VALUE=DATE:20250312\r\n"
+         "END:VEVENT\r\nEND:VCALENDAR\r\n";
+  std::string exported = store.seed({"readonly-calendar", "Exported", icsPath});
+
+  json all = events(exported);
+  std::vector<std::string> titles;
+  for (const auto& event : all) titles.push_back(event["title"]);
+  EXPECT_EQ(titles, (std::vector<std::string>{"Offsite", "Offsite moved", "Offsite", "Offsite"}));
+  EXPECT_EQ(startsOf(all), (std::vector<std::string>{"2025-03-02T23:00:00.000Z", "2025-03-10T23:00:00.000Z",
+                                                      "2025-03-16T23:00:00.000Z", "2025-03-23T23:00:00.000Z"}));
+}
+
+TEST_F(CalendarE2eTest, AStalledStoreEndsCalendarAndReminderCommandsInTime) {
+  events(work);  // the calendar server is running
+  pid_t server = store.serviceProcess("org.gnome.evolution.dataserver.Calendar");
+  ASSERT_GT(server, 0) << "no calendar server on the test's bus";
+  ASSERT_EQ(kill(server, SIGSTOP), 0);
+
+  RunOptions options = store.options();
+  options.timeoutSeconds = 25;
+  auto timed = [&options](std::vector<std::string> args) {
+    auto began = std::chrono::steady_clock::now();
+    RunResult result = runVesk(args, options);
+    return std::make_pair(result, std::chrono::steady_clock::now() - began);
+  };
+  // Both at once, so the test waits for one limit only.
+  auto calendar = std::async(std::launch::async, timed,
+                             std::vector<std::string>{"events", MARCH_FROM, MARCH_TO, work});
+  auto reminders = std::async(std::launch::async, timed, std::vector<std::string>{"reminders"});
+  auto outcomes = {calendar.get(), reminders.get()};
+  kill(server, SIGCONT);
+
+  for (const auto& [result, took] : outcomes) {
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "The calendar store (Evolution Data Server) did not answer in time.");
+    EXPECT_LT(took, std::chrono::seconds(20));
+  }
 }

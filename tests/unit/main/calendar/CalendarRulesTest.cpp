@@ -132,3 +132,11 @@ TEST(EventJsonTest, DeclinedIsTheUsersOwnAnswer) {
   EXPECT_EQ(object["start"], "2025-03-03T08:00:00.000Z");
   EXPECT_EQ(object["end"], "2025-03-03T08:30:00.000Z");
 }
+
+TEST(EventJsonTest, AnEndBeforeTheStartIsReportedAsTheStart) {
+  CalendarEvent event = occurrence("e", "2025-03-03T08:00:00.000Z");
+  event.end = at("2025-03-03T07:00:00.000Z");
+  auto object = eventJSON(event);
+  EXPECT_EQ(object["start"], "2025-03-03T08:00:00.000Z");
+  EXPECT_EQ(object["end"], "2025-03-03T08:00:00.000Z");
+}

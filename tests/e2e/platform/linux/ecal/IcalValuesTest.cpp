@@ -30,15 +30,15 @@ TEST(IcalValuesTest, StampsKeepTheirForm) {
   auto utc = parseStamp("20250301T090000Z");
   ASSERT_TRUE(utc);
   EXPECT_TRUE(utc->utc);
-  EXPECT_EQ(momentOf(*utc, nullptr), std::chrono::system_clock::from_time_t(1740819600));
+  EXPECT_EQ(momentOf(*utc, {}), std::chrono::system_clock::from_time_t(1740819600));
   EXPECT_FALSE(parseStamp("2025-03-01"));
   EXPECT_FALSE(parseStamp("20250301T0900"));
 
   Stamp zoned = *parseStamp("20250301T100000");
   zoned.tzid = "Europe/Berlin";
-  EXPECT_EQ(momentOf(zoned, nullptr), momentOf(*utc, nullptr));
+  EXPECT_EQ(momentOf(zoned, {}), momentOf(*utc, {}));
   EXPECT_EQ(propertyLine("DTSTART", zoned), "DTSTART;TZID=Europe/Berlin:20250301T100000");
-  Stamp again = stampIn(*momentOf(*utc, nullptr) + std::chrono::hours(1), zoned, nullptr);
+  Stamp again = stampIn(*momentOf(*utc, {}) + std::chrono::hours(1), zoned, {});
   EXPECT_EQ(valueText(again), "20250301T110000");
   EXPECT_EQ(propertyLine("DUE", *date), "DUE;VALUE=DATE:20250301");
 }

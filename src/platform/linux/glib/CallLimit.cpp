@@ -1,4 +1,4 @@
-#include "platform/linux/libsecret/CallLimit.h"
+#include "platform/linux/glib/CallLimit.h"
 
 #include <pthread.h>
 
