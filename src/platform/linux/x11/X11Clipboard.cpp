@@ -347,12 +347,9 @@ std::optional<std::string> X11Clipboard::incremental(Atom property, Deadline dea
   Display* d = reader_.get();
   std::string contents;
   while (true) {
-    XEvent event;
-    if (!waitFor(PropertyNotify, deadline, event, [property](const XEvent& e) {
-          return e.xproperty.atom == property && e.xproperty.state == PropertyNewValue;
-        })) {
-      return std::nullopt;
-    }
+    // A piece may be there before its notice is seen (a fast owner writes the first one while
+    // the notices of the request are dropped), so look first and wait only when there is none;
+    // reading a piece deletes it, which asks the owner for the next one.
     Atom type = None;
     int format = 0;
     unsigned long count = 0, after = 0;
@@ -362,6 +359,15 @@ std::optional<std::string> X11Clipboard::incremental(Atom property, Deadline dea
       return std::nullopt;
     }
     std::unique_ptr<unsigned char, XFreeDeleter> data(raw);
+    if (type == None) {
+      XEvent event;
+      if (!waitFor(PropertyNotify, deadline, event, [property](const XEvent& e) {
+            return e.xproperty.atom == property && e.xproperty.state == PropertyNewValue;
+          })) {
+        return std::nullopt;
+      }
+      continue;
+    }
     if (count == 0) return contents;  // the closing empty piece
     if (format != 8) return std::nullopt;
     contents.append(reinterpret_cast<const char*>(data.get()), count);
