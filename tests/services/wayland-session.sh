@@ -33,41 +33,12 @@ if [ "$(id -u)" -eq 0 ]; then
 fi
 
 W=$(mktemp -d /tmp/vesk-wayland-XXXXXX)
-export VESK_SERVICES_DIR="$W" VESK_WAYLAND_LANE="$lane"
-export HOME="$W/home" XDG_RUNTIME_DIR="$W/run" XDG_CONFIG_HOME="$W/home/.config" \
-  XDG_DATA_HOME="$W/home/.local/share" XDG_CACHE_HOME="$W/home/.cache"
-mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+export VESK_WAYLAND_LANE="$lane"
 unset DISPLAY WAYLAND_DISPLAY SWAYSOCK
 export XDG_SESSION_TYPE=wayland GDK_BACKEND=wayland NO_AT_BRIDGE=0
-
-pids=""
-started() { pids="$1 $pids"; }
-cleanup() {
-  for p in $pids; do kill "$p" 2>/dev/null; done
-  for p in $pids; do wait "$p" 2>/dev/null; done
-  if [ -n "${VESK_KEEP_SERVICES_DIR:-}" ]; then echo "services folder kept: $W" >&2; else rm -rf "$W"; fi
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-wait_for() {  # wait_for <what> <command...>: up to 10 s
-  what=$1; shift
-  n=0
-  until "$@" >/dev/null 2>&1; do
-    n=$((n + 1))
-    if [ $n -gt 100 ]; then echo "wayland session: $what did not come up" >&2; return 1; fi
-    sleep 0.1
-  done
-}
-
-dbus-daemon --session --nofork --print-address=3 3>"$W/bus.address" >"$W/bus.log" 2>&1 &
-started $!
-wait_for "the session bus" test -s "$W/bus.address" || exit 1
-DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$W/bus.address")
-export DBUS_SESSION_BUS_ADDRESS
-dbus-update-activation-environment HOME XDG_RUNTIME_DIR XDG_CONFIG_HOME XDG_DATA_HOME \
-  XDG_CACHE_HOME XDG_SESSION_TYPE || exit 1
+what_runs="wayland session"
+. "$here/scratch-session.sh"
+start_session_bus
 
 case "$lane" in
   sway)

@@ -27,6 +27,8 @@ class UniqueFd {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
   }
+  // Gives the descriptor up to a new owner.
+  int release() { return std::exchange(fd_, -1); }
 
  private:
   int fd_ = -1;

@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-#include "platform/linux/wayland/OwnedFd.h"
+#include "platform/linux/UniqueFd.h"
 
 extern char** environ;
 
@@ -48,8 +48,8 @@ bool ClipboardKeeper::keep(const ClipboardFlavor& flavor, std::chrono::milliseco
   const auto deadline = std::chrono::steady_clock::now() + limit;
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) return false;
-  OwnedFd readEnd(ends[0]);
-  OwnedFd writeEnd(ends[1]);
+  UniqueFd readEnd(ends[0]);
+  UniqueFd writeEnd(ends[1]);
   fcntl(writeEnd.get(), F_SETFL, O_NONBLOCK);
 
   posix_spawn_file_actions_t actions;

@@ -13,8 +13,8 @@
 #include <asio/write.hpp>
 #include <cerrno>
 
+#include "platform/linux/UniqueFd.h"
 #include "platform/linux/wayland/ClipboardKeeper.h"
-#include "platform/linux/wayland/OwnedFd.h"
 #include "wlr-data-control-unstable-v1-client.h"
 
 namespace {
@@ -259,7 +259,7 @@ void DataControlClipboard::onCancelled(void* data, zwlr_data_control_source_v1* 
 
 void DataControlClipboard::onSend(void* data, zwlr_data_control_source_v1* source,
                                   const char* type, std::int32_t fd) noexcept {
-  OwnedFd pipe(fd);
+  UniqueFd pipe(fd);
   try {
     static_cast<DataControlClipboard*>(data)->serve(pipe, type, source);
   } catch (...) {
@@ -267,7 +267,7 @@ void DataControlClipboard::onSend(void* data, zwlr_data_control_source_v1* sourc
   }
 }
 
-void DataControlClipboard::serve(OwnedFd& pipe, const std::string& type,
+void DataControlClipboard::serve(UniqueFd& pipe, const std::string& type,
                                  zwlr_data_control_source_v1* source) {
   auto owner = std::find_if(sources_.begin(), sources_.end(),
                             [source](const Source& s) { return s.proxy == source; });
@@ -328,10 +328,10 @@ std::optional<std::string> DataControlClipboard::read(const std::string& type) {
   }
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) return std::nullopt;
-  OwnedFd from(ends[0]);
+  UniqueFd from(ends[0]);
   // The writing end goes to the owner; ours closes once the request has it (or with the task),
   // so the owner's close is the end of the contents.
-  auto to = std::make_shared<OwnedFd>(ends[1]);
+  auto to = std::make_shared<UniqueFd>(ends[1]);
   const bool asked = onDispatch([this, type, to](const Done& done) {
     if (!current_) return done->set_value(false);
     zwlr_data_control_offer_v1_receive(current_, type.c_str(), to->get());

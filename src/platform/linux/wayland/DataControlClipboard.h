@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "platform/Clipboard.h"
-#include "platform/linux/wayland/OwnedFd.h"
+#include "platform/linux/UniqueFd.h"
 #include "platform/linux/wayland/WaylandConnection.h"
 
 struct wl_callback;
@@ -85,7 +85,7 @@ class DataControlClipboard final : public Clipboard {
   // On the dispatch thread.
   void select(zwlr_data_control_source_v1* source, bool echoes, const Done& done);
   // Writes the source's contents in the type to the reader's pipe, if it has them.
-  void serve(OwnedFd& pipe, const std::string& type, zwlr_data_control_source_v1* source);
+  void serve(UniqueFd& pipe, const std::string& type, zwlr_data_control_source_v1* source);
   void publish();
 
   static void onDataOffer(void* data, zwlr_data_control_device_v1*,

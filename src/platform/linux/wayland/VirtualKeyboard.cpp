@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/linux/wayland/OwnedFd.h"
+#include "platform/linux/UniqueFd.h"
 #include "virtual-keyboard-unstable-v1-client.h"
 
 namespace {
@@ -33,7 +33,7 @@ const wl_seat_listener SEAT_LISTENER{onCapabilities, onName};
 
 void onKeymap(void* data, wl_keyboard*, std::uint32_t format, std::int32_t fd,
               std::uint32_t size) noexcept {
-  OwnedFd file(fd);
+  UniqueFd file(fd);
   if (format != WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 || size == 0) return;
   void* mapped = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, file.get(), 0);
   if (mapped == MAP_FAILED) return;
@@ -130,7 +130,7 @@ bool VirtualKeyboard::upload(WaylandConnection::Deadline deadline) {
   keyboard_.reset(
       zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(manager_.get(), seat_.get()));
   const std::string text = keymap_.text();
-  OwnedFd file(memfd_create("vesk-keymap", MFD_CLOEXEC));
+  UniqueFd file(memfd_create("vesk-keymap", MFD_CLOEXEC));
   if (!keyboard_ || !file || text.empty()) return false;
   for (std::size_t written = 0; written < text.size();) {
     const auto wrote = write(file.get(), text.data() + written, text.size() - written);
