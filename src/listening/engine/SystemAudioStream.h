@@ -35,7 +35,9 @@ class SystemAudioStream : public std::enable_shared_from_this<SystemAudioStream>
  public:
   static constexpr double SAMPLE_RATE = 48000;
   static constexpr std::uint32_t CHANNELS = 2;
-  static constexpr std::uint32_t FRAMES_PER_BUFFER = 4800;
+  // About 20 ms a buffer, as the microphone's: a phrase's last sound reaches the transcriber
+  // without waiting for a larger buffer to fill.
+  static constexpr std::uint32_t FRAMES_PER_BUFFER = 960;
   using BufferHandler = std::function<void(const PcmBuffer&)>;
   using EndHandler = std::function<void(std::exception_ptr)>;
 

@@ -28,7 +28,10 @@ void SoxrConverter::open() {
   const soxr_datatype_t output =
       to_.sampleFormat == SampleFormat::Int16 ? SOXR_INT16_I : SOXR_FLOAT32_I;
   soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, output);
-  soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+  // Minimum phase: the filter's delay is about half the linear-phase one's (12 ms against 13 to
+  // 33 ms from 48 kHz to 16 kHz), so a phrase's end reaches the recogniser sooner; the
+  // recogniser reads magnitude spectra, which the phase does not change.
+  soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, SOXR_MINIMUM_PHASE);
   soxr_error_t error = nullptr;
   resampler_.reset(soxr_create(from_.sampleRate, to_.sampleRate, 1, &error, &io, &quality, nullptr));
   if (error != nullptr || !resampler_) {
