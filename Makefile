@@ -16,7 +16,7 @@ build: deps
 
 # Tests build with AddressSanitizer and UndefinedBehaviorSanitizer.
 build-check: deps
-	@cmake -S . -B build-check -DCMAKE_BUILD_TYPE=Debug -DVESK_SANITIZE=ON >/dev/null
+	@cmake -S . -B build-check -DCMAKE_BUILD_TYPE=Debug -DVESK_SANITIZE=ON -DVESK_BENCH=OFF >/dev/null
 	@MAKEFLAGS= cmake --build build-check -j$(JOBS) -- --no-print-directory
 
 # Installs, runs and removes the Debian package; then starts the test services, runs every test
