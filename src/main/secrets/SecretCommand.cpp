@@ -1,8 +1,11 @@
 #include "main/secrets/SecretCommand.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
-#include <iostream>
 #include <optional>
+#include <sstream>
 
 #include "main/Console.h"
 #include "main/Context.h"
@@ -89,5 +92,17 @@ void runSecret(Context& context, const std::string& action, const std::string& n
 }
 
 void runSecret(Context& context, const std::string& action, const std::string& name) {
-  runSecret(context, action, name, std::cin);
+  // Standard input up to its first line feed, read directly: the standard streams' set-up is
+  // then paid by no command (it would be by every one, at start, for this one's sake).
+  std::string head;
+  char byte = 0;
+  for (;;) {
+    const ssize_t got = ::read(STDIN_FILENO, &byte, 1);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    head += byte;
+    if (byte == '\n') break;
+  }
+  std::istringstream input(head);
+  runSecret(context, action, name, input);
 }
