@@ -76,7 +76,19 @@ std::optional<std::string> LibsecretStore::read(const SecretKey& key, Limit limi
   SecretValuePtr value(secret_service_lookup_sync(service.get(), nullptr, attributes.get(),
                                                   bound.cancellable(), &error));
   if (error != nullptr) raise(error, bound);
-  if (!value) return std::nullopt;
+  if (!value) {
+    // libsecret answers a locked item whose unlock was refused (or could not be asked) as no
+    // item at all; the secret is there, only out of reach.
+    ItemListPtr items(secret_service_search_sync(service.get(), nullptr, attributes.get(),
+                                                 SECRET_SEARCH_ALL, bound.cancellable(), &error));
+    if (error != nullptr) raise(error, bound);
+    for (GList* item = items.get(); item != nullptr; item = item->next) {
+      if (secret_item_get_locked(SECRET_ITEM(item->data))) {
+        throw SecretStoreError(SECRET_ERROR_IS_LOCKED, "The keyring is locked.");
+      }
+    }
+    return std::nullopt;
+  }
   gsize length = 0;
   const gchar* bytes = secret_value_get(value.get(), &length);
   return std::string(bytes, length);
