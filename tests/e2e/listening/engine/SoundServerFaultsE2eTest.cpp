@@ -29,9 +29,9 @@ std::string moduleOf(PrivateSoundServer& server, const std::string& word) {
 
 }  // namespace
 
-// Whatever the server does, "stop" still ends the run in time with "done" and status 0, and
-// nothing crashes on the way; except that a hold dictation whose microphone falls silent ends by
-// itself, as it does when no sound comes.
+// Whatever the server does, a run ends in time and nothing crashes on the way: "stop" ends it
+// with "done" and status 0, unless it ended first as it does without a microphone (a meeting
+// whose start fails; a hold dictation whose microphone falls silent).
 TEST(SoundServerFaultsE2e, EveryRunEndsInTimeWhateverTheServerDid) {
   requireServices();
   enum class Strike { Kill, Hang, RemoveMicrophone };
@@ -40,8 +40,11 @@ TEST(SoundServerFaultsE2e, EveryRunEndsInTimeWhateverTheServerDid) {
     std::vector<std::string> args;
     std::string first;  // the first line written to it
     Strike strike;
+    bool atStart;  // struck once its speech model is ready, before its microphone starts
     std::chrono::milliseconds limit;  // from "stop" (or the strike, when it ends by itself) to the exit
-    bool endsItself = false;
+    int status;  // other than 0: it ends by itself, unasked
+    std::string err;
+    bool done;  // its last line is "done"
   };
   const std::vector<std::string> meeting = {"listen", "meeting", "both"};
   const std::vector<std::string> dictation = {"listen", "dictate", "hold"};
@@ -49,12 +52,15 @@ TEST(SoundServerFaultsE2e, EveryRunEndsInTimeWhateverTheServerDid) {
   // The teardown's watchdog ends a meeting 5 s after its ending began; a dictation's stop drains
   // for a second; a silent hold microphone is restarted after a second and given up a second later.
   const std::vector<Case> cases = {
-      {"meeting, server killed", meeting, id, Strike::Kill, 6500ms},
-      {"meeting, server hung", meeting, id, Strike::Hang, 6500ms},
-      {"meeting, microphone removed", meeting, id, Strike::RemoveMicrophone, 6500ms},
-      {"dictation, server killed", dictation, "", Strike::Kill, 3000ms, true},
-      {"dictation, server hung", dictation, "", Strike::Hang, 2500ms},
-      {"dictation, microphone removed", dictation, "", Strike::RemoveMicrophone, 2500ms},
+      {"meeting, server killed", meeting, id, Strike::Kill, false, 6500ms, 0, "", true},
+      {"meeting, server hung", meeting, id, Strike::Hang, false, 6500ms, 0, "", true},
+      {"meeting, microphone removed", meeting, id, Strike::RemoveMicrophone, false, 6500ms, 0, "", true},
+      {"meeting, server hung while it starts", meeting, id, Strike::Hang, true, 6500ms, 0, "", true},
+      // A start that fails: an error line, "done" and status 1.
+      {"meeting, server killed while it starts", meeting, id, Strike::Kill, true, 6500ms, 1, "", true},
+      {"dictation, server killed", dictation, "", Strike::Kill, false, 3000ms, 1, "Couldn't hear the microphone.", false},
+      {"dictation, server hung", dictation, "", Strike::Hang, false, 2500ms, 0, "", true},
+      {"dictation, microphone removed", dictation, "", Strike::RemoveMicrophone, false, 2500ms, 0, "", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -68,14 +74,15 @@ TEST(SoundServerFaultsE2e, EveryRunEndsInTimeWhateverTheServerDid) {
     env["PULSE_SERVER"] = server.address();
     LiveProcess process(c.args, env);
     process.write(c.first);
-    ASSERT_TRUE(process.waitForLine([](const std::string& line) { return isKind(line, "listening"); }, 15s))
+    const std::string awaited = c.atStart ? "ready" : "listening";
+    ASSERT_TRUE(process.waitForLine([&](const std::string& line) { return isKind(line, awaited); }, 15s))
         << process.err();
     if (c.strike == Strike::Kill) kill(server.pid(), SIGKILL);
     if (c.strike == Strike::Hang) kill(server.pid(), SIGSTOP);
     if (c.strike == Strike::RemoveMicrophone) {
       EXPECT_EQ(server.pactl({"unload-module", moduleOf(server, "source_name=mic")}).status, 0);
     }
-    if (!c.endsItself) {
+    if (c.status == 0) {
       std::this_thread::sleep_for(500ms);
       process.write("stop\n");
     }
@@ -83,14 +90,9 @@ TEST(SoundServerFaultsE2e, EveryRunEndsInTimeWhateverTheServerDid) {
     const int status = process.waitExit(10s);
     EXPECT_LT(std::chrono::steady_clock::now() - began, c.limit);
     kill(server.pid(), SIGCONT);
-    if (c.endsItself) {
-      EXPECT_EQ(status, 1);
-      EXPECT_EQ(process.err(), "Couldn't hear the microphone.");
-    } else {
-      EXPECT_EQ(status, 0) << process.err();
-      EXPECT_EQ(process.err(), "");
-      ASSERT_FALSE(process.lines().empty());
-      EXPECT_EQ(process.lines().back(), R"({"kind":"done"})");
-    }
+    EXPECT_EQ(status, c.status) << process.err();
+    EXPECT_EQ(process.err(), c.err);
+    ASSERT_FALSE(process.lines().empty());
+    EXPECT_EQ(process.lines().back() == R"({"kind":"done"})", c.done) << process.lines().back();
   }
 }
