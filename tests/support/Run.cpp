@@ -71,6 +71,11 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
   close(in[0]);
   close(out[1]);
   close(err[1]);
+  bool outOpen = true;
+  if (options.closedOutput) {
+    close(out[0]);  // the child's copy closed with its exec: no reader is left
+    outOpen = false;
+  }
 
   RunResult result;
   std::string_view input = options.input;
@@ -82,7 +87,7 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     fcntl(inFd, F_SETFL, O_NONBLOCK);
   }
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
-  bool outOpen = true, errOpen = true, killed = false;
+  bool errOpen = true, killed = false;
   while (outOpen || errOpen) {
     pollfd fds[3];
     int count = 0;
@@ -121,7 +126,7 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     }
   }
   if (inFd >= 0) close(inFd);
-  close(out[0]);
+  if (!options.closedOutput) close(out[0]);
   close(err[0]);
   int status = 0;
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {

@@ -16,6 +16,7 @@ struct RunOptions {
   std::string input;                               // standard input, then end of input
   std::map<std::string, std::optional<std::string>> env;  // set (value) or unset (nullopt)
   int timeoutSeconds = 30;                         // killed with SIGKILL after this
+  bool closedOutput = false;  // standard output is a pipe nobody reads: every write fails
 };
 
 // Runs the built vesk-native with the arguments and returns its exact bytes and status.

@@ -22,6 +22,7 @@
 #include "listening/engine/Within.h"
 #include "listening/output/LineWriter.h"
 #include "listening/output/RunLog.h"
+#include "listening/output/WholeLine.h"
 #include "main/TimeText.h"
 #include "main/Timings.h"
 #include "main/permissions/Permissions.h"
@@ -46,18 +47,6 @@ void launch(const char* name, std::function<void()> work) {
     pthread_setname_np(pthread_self(), name);
     work();
   }).detach();
-}
-
-void writeAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
-    if (wrote < 0) {
-      if (errno == EINTR) continue;
-      throw std::system_error(errno, std::generic_category());
-    }
-    done += static_cast<std::size_t>(wrote);
-  }
 }
 
 std::string description(const std::exception_ptr& error) {
@@ -216,7 +205,7 @@ void ListenSession::appendLocked(const nlohmann::json& record) {
       ::close(folderFd);
     }
   }
-  writeAll(fd_, text);
+  appendWholeLine(fd_, text);
   if (::fdatasync(fd_) != 0) throw std::system_error(errno, std::generic_category());
 }
 

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "listening/output/WholeLine.h"
 #include "main/TimeText.h"
 #include "main/Console.h"
 #include "main/ProcessConsole.h"
@@ -85,15 +86,11 @@ void RunLog::write(const std::string& event, const std::string& detail) {
       report(problem);
       return;
     }
-    std::string_view rest = line;
-    while (!rest.empty()) {
-      ssize_t n = ::write(fd_, rest.data(), rest.size());
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        report(describe("write", path_, errno));
-        return;
-      }
-      rest.remove_prefix(static_cast<size_t>(n));
+    try {
+      appendWholeLine(fd_, line);
+    } catch (const std::system_error& failure) {
+      report(describe("write", path_, failure.code().value()));
+      return;
     }
     if (::fsync(fd_) != 0) report(describe("fsync", path_, errno));
   });

@@ -2,6 +2,8 @@
 // and the accessibility bus of the test services.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -206,6 +208,58 @@ TEST_F(HoldKeyE2e, WithoutAKeyOnlyEscapeIsReported) {
   bridge.process.closeInput();
   EXPECT_EQ(bridge.process.waitExit(3s), 0);
   EXPECT_EQ(bridge.kinds(), std::vector<std::string>{"esc"});
+}
+
+// The user copies something between the paste and the putting back of their earlier clipboard:
+// the newer copy stays.
+TEST_F(HoldKeyE2e, ACopyMadeAfterThePasteIsNotOverwritten) {
+  BackgroundProgram before("sh", {"-c", "printf %s before | exec xclip -quiet -selection clipboard >/dev/null 2>&1"});
+  std::this_thread::sleep_for(300ms);
+  Zenity entry(scratch(), "entry");
+  HoldKey bridge("none");
+  bridge.process.write("{\"land\":\"dictated\",\"app\":" + std::to_string(entry.pid()) + "}\n");
+  std::this_thread::sleep_for(400ms);  // pasted; the earlier clipboard comes back a second after
+  BackgroundProgram after("sh", {"-c", "printf %s after | exec xclip -quiet -selection clipboard >/dev/null 2>&1"});
+  EXPECT_EQ(bridge.waitFor("landed")["how"], "pasted");
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(clipboardText(), "after");
+  EXPECT_EQ(entry.answer(), "dictated\n");
+  bridge.process.closeInput();
+  EXPECT_EQ(bridge.process.waitExit(3s), 0);
+}
+
+// The X server goes away under a running hold-key: it keeps to its input, answers each landing,
+// and ends with status 0 on "stop" like any other run.
+TEST_F(HoldKeyE2e, TheDisplayGoingAwayEndsNothingButTheWatching) {
+  const auto displayFile = scratch().root() / "display";
+  BackgroundProgram xvfb("sh", {"-c", "exec Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>" +
+                                          displayFile.string()});
+  for (int i = 0; i < 100 && readAll(displayFile).empty(); ++i) std::this_thread::sleep_for(50ms);
+  std::string display = readAll(displayFile);
+  ASSERT_FALSE(display.empty()) << "the private X server did not start";
+  display.pop_back();
+  auto env = scratch().env();
+  env["DISPLAY"] = ":" + display;
+  LiveProcess process({"listen", "hold-key", "control"}, env);
+  std::this_thread::sleep_for(700ms);
+  kill(xvfb.pid(), SIGKILL);
+  std::this_thread::sleep_for(500ms);
+  process.write("{\"land\":\"nowhere to go\"}\n");
+  process.write("{\"front\":null}\n");
+  process.write("{\"land\":\"into an app\",\"app\":" + std::to_string(getpid()) + "}\n");
+  process.write("{\"copy\":\"copied\"}\n");
+  std::this_thread::sleep_for(500ms);
+  process.write("stop\n");
+  EXPECT_EQ(process.waitExit(4s), 0) << process.err();
+  EXPECT_EQ(process.err(), "");
+  // With no display there is no front app, no paste and no trust (lost at the next poll).
+  std::vector<std::string> answers;
+  for (const auto& line : process.lines()) {
+    if (line != R"({"kind":"access-lost"})") answers.push_back(line);
+  }
+  EXPECT_EQ(answers, (std::vector<std::string>{R"({"kind":"landed","how":"copied"})",
+                                               R"({"kind":"front","app":null})",
+                                               R"({"kind":"landed","how":"copied"})"}));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "platform/linux/gio/GioHandles.h"
 #include "platform/linux/glib/CallLimit.h"
+#include "platform/linux/glib/FinishedWithin.h"
 
 namespace {
 
@@ -66,9 +67,20 @@ SecretValuePtr valueOf(const std::string& value) {
       secret_value_new(value.data(), static_cast<gssize>(value.size()), "text/plain"));
 }
 
-}  // namespace
+// How long past its limit a call may take to come back from its cancellation.
+constexpr std::chrono::seconds LATE{1};
 
-std::optional<std::string> LibsecretStore::read(const SecretKey& key, Limit limit) {
+// Runs one call on a thread of its own, so that the command ends at its limit and a second even
+// when libsecret never completes the cancelled call (as after the keyring failed under an unlock
+// prompt).
+template <class Call>
+auto bounded(SecretStore::Limit limit, Call call) {
+  auto finished = finishedWithin(limit + LATE, std::move(call));
+  if (!finished) throw SecretStoreError(G_IO_ERROR_TIMED_OUT, "The keyring did not answer in time.");
+  return finished->get();
+}
+
+std::optional<std::string> readNow(const SecretKey& key, SecretStore::Limit limit) {
   auto attributes = attributesOf(key);
   CallLimit bound(limit);
   auto service = connect(bound);
@@ -76,13 +88,25 @@ std::optional<std::string> LibsecretStore::read(const SecretKey& key, Limit limi
   SecretValuePtr value(secret_service_lookup_sync(service.get(), nullptr, attributes.get(),
                                                   bound.cancellable(), &error));
   if (error != nullptr) raise(error, bound);
-  if (!value) return std::nullopt;
+  if (!value) {
+    // libsecret answers a locked item whose unlock was refused (or could not be asked) as no
+    // item at all; the secret is there, only out of reach.
+    ItemListPtr items(secret_service_search_sync(service.get(), nullptr, attributes.get(),
+                                                 SECRET_SEARCH_ALL, bound.cancellable(), &error));
+    if (error != nullptr) raise(error, bound);
+    for (GList* item = items.get(); item != nullptr; item = item->next) {
+      if (secret_item_get_locked(SECRET_ITEM(item->data))) {
+        throw SecretStoreError(SECRET_ERROR_IS_LOCKED, "The keyring is locked.");
+      }
+    }
+    return std::nullopt;
+  }
   gsize length = 0;
   const gchar* bytes = secret_value_get(value.get(), &length);
   return std::string(bytes, length);
 }
 
-bool LibsecretStore::replace(const SecretKey& key, const std::string& value, Limit limit) {
+bool replaceNow(const SecretKey& key, const std::string& value, SecretStore::Limit limit) {
   auto attributes = attributesOf(key);
   CallLimit bound(limit);
   auto service = connect(bound);
@@ -100,8 +124,8 @@ bool LibsecretStore::replace(const SecretKey& key, const std::string& value, Lim
   return true;
 }
 
-void LibsecretStore::add(const SecretKey& key, const std::string& value, const std::string& label,
-                         Limit limit) {
+void addNow(const SecretKey& key, const std::string& value, const std::string& label,
+            SecretStore::Limit limit) {
   requireText(label);
   auto attributes = attributesOf(key);
   CallLimit bound(limit);
@@ -115,7 +139,7 @@ void LibsecretStore::add(const SecretKey& key, const std::string& value, const s
   }
 }
 
-bool LibsecretStore::remove(const SecretKey& key, Limit limit) {
+bool removeNow(const SecretKey& key, SecretStore::Limit limit) {
   auto attributes = attributesOf(key);
   CallLimit bound(limit);
   auto service = connect(bound);
@@ -124,4 +148,23 @@ bool LibsecretStore::remove(const SecretKey& key, Limit limit) {
                                            bound.cancellable(), &error);
   if (error != nullptr) raise(error, bound);
   return removed;
+}
+
+}  // namespace
+
+std::optional<std::string> LibsecretStore::read(const SecretKey& key, Limit limit) {
+  return bounded(limit, [key, limit] { return readNow(key, limit); });
+}
+
+bool LibsecretStore::replace(const SecretKey& key, const std::string& value, Limit limit) {
+  return bounded(limit, [key, value, limit] { return replaceNow(key, value, limit); });
+}
+
+void LibsecretStore::add(const SecretKey& key, const std::string& value, const std::string& label,
+                         Limit limit) {
+  bounded(limit, [key, value, label, limit] { addNow(key, value, label, limit); });
+}
+
+bool LibsecretStore::remove(const SecretKey& key, Limit limit) {
+  return bounded(limit, [key, limit] { return removeNow(key, limit); });
 }

@@ -4,7 +4,8 @@
 
 // The Secret Service (the desktop keyring) through libsecret. Items carry exactly the two
 // attributes of their SecretKey, no schema name, and live in the default collection.
-// Threads: the command's thread only; every call is synchronous and bounded by its limit.
+// Threads: called from the command's thread only; each call runs synchronously on a thread of its
+// own, bounded by its limit, and the command's thread waits for it a second longer at most.
 class LibsecretStore : public SecretStore {
  public:
   std::optional<std::string> read(const SecretKey& key, Limit limit) override;

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "support/FullFileSystem.h"
 #include "support/Heard.h"
 #include "support/LiveProcess.h"
 #include "support/Run.h"
@@ -149,7 +150,7 @@ class DictateE2eTest : public ::testing::Test {
   std::unique_ptr<LiveProcess> dictate(const std::string& mode,
                                        std::map<std::string, std::optional<std::string>> env = {}) {
     auto all = scratch.env();
-    all.merge(env);
+    for (auto& [name, value] : env) all[name] = value;
     return std::make_unique<LiveProcess>(std::vector<std::string>{"listen", "dictate", mode}, all);
   }
   bool listening(LiveProcess& process) {
@@ -381,5 +382,28 @@ TEST_F(DictateE2eTest, EndingsFinishInTimeWhenTheSoundServerHangs) {
     EXPECT_LT(took, c.ending == "stop" ? 2200ms : 1200ms);
     ASSERT_FALSE(process->lines().empty());
     EXPECT_EQ(process->lines().back(), R"({"kind":"done"})");
+  }
+}
+
+// A data folder on a full file system costs the dictation its log, reported on standard error,
+// and nothing else.
+TEST_F(DictateE2eTest, AFullDataFolderCostsOnlyTheLog) {
+  FullFileSystem disk(scratch.root() / "data");
+  if (!disk.refused().empty()) GTEST_SKIP() << disk.refused();
+  disk.fill();
+  auto process = dictate("hold", {{"XDG_DATA_HOME", disk.root().string()}});
+  ASSERT_TRUE(listening(*process)) << process->err();
+  playRaw(RECORDINGS + "goforward.raw");
+  EXPECT_TRUE(process->waitForLine([](const std::string& line) { return isKind(line, "line"); }, 10s));
+  process->write("stop\n");
+  ASSERT_EQ(process->waitExit(10s), 0) << process->err();
+  EXPECT_EQ(process->lines().back(), R"({"kind":"done"})");
+  const std::string report = "vesk-native: couldn\u2019t write the run\u2019s log: write " +
+                             (disk.root() / "com.quorvel.vesk/dictate.log").string() +
+                             ": No space left on device\n";
+  const std::string err = process->err();
+  ASSERT_FALSE(err.empty());
+  for (std::size_t at = 0; at < err.size(); at += report.size()) {
+    ASSERT_EQ(err.substr(at, report.size()), report) << err;
   }
 }

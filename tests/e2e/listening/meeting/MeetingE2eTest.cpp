@@ -2,20 +2,21 @@
 // monitor) and real PocketSphinx.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
+#include <random>
+#include <regex>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 #include <thread>
 
 #include "support/BackgroundProgram.h"
+#include "support/FullFileSystem.h"
 #include "support/Heard.h"
 #include "support/LiveProcess.h"
+#include "support/PrivateSoundServer.h"
 #include "support/Run.h"
 #include "support/Scratch.h"
 #include "support/Services.h"
@@ -30,52 +31,53 @@ const std::string ID = "2024-05-01-093000";
 const std::string MINE = "please call me back this afternoon";
 const std::string THEIRS = "the meeting starts at ten";
 
+// The text spoken into a wav file named after the sink it is for.
+std::string speech(const Scratch& scratch, const std::string& sink, const std::string& text) {
+  const std::string file = (scratch.root() / (sink + ".wav")).string();
+  RunResult made = runProgram("/usr/bin/flite", {"-voice", "kal16", "-t", text, "-o", file});
+  EXPECT_EQ(made.status, 0) << made.err;
+  return file;
+}
+
 // Speaks the text into a sink of the test services: "micfeed" is heard by the microphone,
 // "speakers" is the default output.
 void play(const Scratch& scratch, const std::string& sink, const std::string& text) {
-  const std::string file = (scratch.root() / (sink + ".wav")).string();
-  RunResult made = runProgram("/usr/bin/flite", {"-voice", "kal16", "-t", text, "-o", file});
-  ASSERT_EQ(made.status, 0) << made.err;
-  RunResult played = runProgram("/usr/bin/paplay", {"--device=" + sink, file});
+  RunResult played = runProgram("/usr/bin/paplay", {"--device=" + sink, speech(scratch, sink, text)});
   ASSERT_EQ(played.status, 0) << played.err;
 }
 
-// A private sound server with the modules given, stopped when the test ends.
-class PrivateSoundServer {
- public:
-  PrivateSoundServer(const std::filesystem::path& dir, const std::vector<std::string>& modules)
-      : socket_((dir / "sock").string()) {
-    std::filesystem::create_directories(dir);
-    std::vector<std::string> args = {"pulseaudio", "-n", "--daemonize=no", "--use-pid-file=no",
-                                      "--exit-idle-time=-1", "--log-target=stderr",
-                                      "--load=module-native-protocol-unix auth-anonymous=1 socket=" +
-                                          socket_};
-    for (const auto& module : modules) args.push_back("--load=" + module);
-    pid_ = fork();
-    if (pid_ == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGTERM);
-      std::string home = "HOME=" + dir.string(), run = "XDG_RUNTIME_DIR=" + dir.string();
-      putenv(home.data());
-      putenv(run.data());
-      unsetenv("DBUS_SESSION_BUS_ADDRESS");
-      std::vector<char*> argv;
-      for (auto& arg : args) argv.push_back(arg.data());
-      argv.push_back(nullptr);
-      execvp("pulseaudio", argv.data());
-      _exit(127);
-    }
-    for (int i = 0; i < 100 && !std::filesystem::exists(socket_); ++i) std::this_thread::sleep_for(50ms);
-  }
-  ~PrivateSoundServer() {
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-  }
-  std::string address() const { return "unix:" + socket_; }
+// The whole text of a file ("" when there is none).
+std::string contentsOf(const std::filesystem::path& path) {
+  std::ifstream file(path);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
 
- private:
-  std::string socket_;
-  pid_t pid_ = -1;
-};
+// The records of a transcript's text; every line must be one whole JSON object ended by "\n".
+std::vector<json> wholeRecords(const std::string& text) {
+  std::vector<json> records;
+  EXPECT_TRUE(text.empty() || text.back() == '\n') << "a torn last line: " << text;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    json record = json::parse(line, nullptr, false);
+    EXPECT_TRUE(record.is_object()) << "not a whole record: " << line;
+    records.push_back(record);
+  }
+  return records;
+}
+
+// The records announced as "line" events, without their kind.
+std::vector<json> announced(LiveProcess& process) {
+  std::vector<json> records;
+  for (const auto& line : process.lines()) {
+    if (!isKind(line, "line")) continue;
+    json record = json::parse(line);
+    record.erase("kind");
+    records.push_back(record);
+  }
+  return records;
+}
 
 class MeetingE2eTest : public ::testing::Test {
  protected:
@@ -94,16 +96,7 @@ class MeetingE2eTest : public ::testing::Test {
         [&text](const std::string& line) { return line.find(text) != std::string::npos; }, limit);
   }
   // The transcript's records; every line must be one whole JSON object.
-  std::vector<json> transcript() {
-    std::vector<json> records;
-    std::ifstream file(meetings() / (ID + ".jsonl"));
-    for (std::string line; std::getline(file, line);) {
-      json record = json::parse(line, nullptr, false);
-      EXPECT_TRUE(record.is_object()) << line;
-      records.push_back(record);
-    }
-    return records;
-  }
+  std::vector<json> transcript() { return wholeRecords(contentsOf(meetings() / (ID + ".jsonl"))); }
   // Everything each side said, from the lines or the records.
   static std::map<std::string, std::string> said(const std::vector<json>& items) {
     std::map<std::string, std::string> words;
@@ -214,7 +207,7 @@ TEST_F(MeetingE2eTest, BadStartsEndWithTheirStatus) {
   }
 
   // A sound server with a microphone and no output at all.
-  PrivateSoundServer server(scratch.root() / "no-output", {"module-null-source source_name=mic"});
+  PrivateSoundServer server(scratch, {"module-null-source source_name=mic"});
   RunOptions options;
   options.env = scratch.env();
   options.env["PULSE_SERVER"] = server.address();
@@ -266,24 +259,104 @@ TEST_F(MeetingE2eTest, SleepStopsTheMeeting) {
 // The output whose monitor is heard goes away: the other side ends by itself, and the meeting
 // goes on with the microphone.
 TEST_F(MeetingE2eTest, AnOutputThatGoesAwayEndsTheOtherSide) {
-  PrivateSoundServer server(scratch.root() / "server", {"module-null-source source_name=mic",
+  PrivateSoundServer server(scratch, {"module-null-source source_name=mic",
                                                         "module-null-sink sink_name=out"});
   auto env = scratch.env();
   env["PULSE_SERVER"] = server.address();
   LiveProcess process({"listen", "meeting", "both"}, env);
   process.write(R"({"id":")" + ID + "\"}\n");
   ASSERT_TRUE(waitFor(process, R"({"kind":"listening","me":true,"them":true})")) << process.err();
-  RunOptions onServer;
-  onServer.env["PULSE_SERVER"] = server.address();
-  RunResult modules = runProgram("/usr/bin/pactl", {"list", "short", "modules"}, onServer);
+  RunResult modules = server.pactl({"list", "short", "modules"});
   std::istringstream rows(modules.out);
   std::string sinkModule;
   for (std::string row; std::getline(rows, row);) {
     if (row.find("module-null-sink") != std::string::npos) sinkModule = row.substr(0, row.find('\t'));
   }
-  ASSERT_EQ(runProgram("/usr/bin/pactl", {"unload-module", sinkModule}, onServer).status, 0);
+  ASSERT_EQ(server.pactl({"unload-module", sinkModule}).status, 0);
   ASSERT_TRUE(waitFor(process, R"({"kind":"listening","me":true,"them":false})", 5s));
   ASSERT_TRUE(waitFor(process, "Couldn\u2019t hear the Mac\u2019s sound: Entity killed (12)", 5s));
   process.write("stop\n");
   EXPECT_EQ(process.waitExit(10s), 0) << process.err();
+}
+
+// SIGKILL at random moments while both sides speak: each time the transcript holds only whole
+// records, and every record announced as a line before the kill.
+TEST_F(MeetingE2eTest, KilledAtAnyMomentTheTranscriptHoldsWholeLinesAndAllAnnounced) {
+  const std::string mine = speech(scratch, "micfeed", MINE + ". " + THEIRS);
+  const std::string theirs = speech(scratch, "speakers", THEIRS + ". " + MINE);
+  std::mt19937 random(20261209);
+  std::uniform_int_distribution<int> moment(300, 4500);
+  std::size_t seen = 0;
+  for (int trial = 0; trial < 9; ++trial) {
+    const int killAfter = moment(random);
+    SCOPED_TRACE("trial " + std::to_string(trial) + ", killed " + std::to_string(killAfter) +
+                 " ms into the speech");
+    const std::string id = "2024-05-01-09300" + std::to_string(trial);
+    auto process = meeting("both", R"({"id":")" + id + R"("})");
+    ASSERT_TRUE(waitFor(*process, R"({"kind":"listening","me":true,"them":true})")) << process->err();
+    {
+      BackgroundProgram me("paplay", {"--device=micfeed", mine});
+      BackgroundProgram them("paplay", {"--device=speakers", theirs});
+      std::this_thread::sleep_for(std::chrono::milliseconds(killAfter));
+      process->signal(SIGKILL);
+      ASSERT_EQ(process->waitExit(5s), 128 + SIGKILL);
+    }
+    const auto records = wholeRecords(contentsOf(meetings() / (id + ".jsonl")));
+    for (const auto& line : announced(*process)) {
+      EXPECT_NE(std::find(records.begin(), records.end(), line), records.end()) << line.dump();
+      ++seen;
+    }
+  }
+  // The kills fell among announced phrases, not only before the first.
+  EXPECT_GE(seen, 4u);
+}
+
+// A data folder whose file system is full: the run log reports each lost line on standard error,
+// a phrase that can't be stored is still announced, with an error; once there is room again the
+// next records are whole lines after the last whole one, never after a torn one.
+TEST_F(MeetingE2eTest, AFullDataFolderLosesLinesWholeAndTheMeetingGoesOn) {
+  FullFileSystem disk(scratch.root() / "data");
+  if (!disk.refused().empty()) GTEST_SKIP() << disk.refused();
+  const auto folder = disk.root() / "com.quorvel.vesk/meetings";
+  std::filesystem::create_directories(folder);
+  // Earlier lines end a few bytes short of a block, so the next line is cut at the block's end.
+  const std::string earlier = R"({"who":"me","at":"x","text":")";
+  const std::string filled = earlier + std::string(8192 - 20 - earlier.size() - 3, 'a') + "\"}\n";
+  std::ofstream(folder / (ID + ".jsonl")) << filled;
+  const std::string logged = "2024-05-01T09:00:00.000Z meeting " + std::string(4096 - 10 - 42, 'a') + "\n";
+  std::ofstream(folder / (ID + ".log")) << logged;
+  disk.fill();
+
+  auto env = scratch.env();
+  env["XDG_DATA_HOME"] = disk.root().string();
+  LiveProcess process({"listen", "meeting", "mic"}, env);
+  process.write(R"({"id":")" + ID + "\"}\n");
+  ASSERT_TRUE(waitFor(process, R"({"kind":"listening","me":true,"them":false})")) << process.err();
+  play(scratch, "micfeed", MINE);
+  ASSERT_TRUE(waitFor(process, R"({"kind":"error","message":"Couldn’t write the transcript: No space left on device"})", 10s))
+      << process.err();
+  ASSERT_TRUE(waitFor(process, R"({"kind":"line")", 5s));
+  disk.makeRoom();
+  const std::size_t before = announced(process).size();
+  play(scratch, "micfeed", MINE);
+  ASSERT_TRUE(process.waitForLine([&](const std::string&) { return announced(process).size() > before; }, 10s));
+  process.write("stop\n");
+  ASSERT_EQ(process.waitExit(10s), 0) << process.err();
+  EXPECT_EQ(process.lines().back(), R"({"kind":"done"})");
+  EXPECT_NE(process.err().find("vesk-native: couldn’t write the run’s log: write " +
+                               (folder / (ID + ".log")).string() + ": No space left on device\n"),
+            std::string::npos)
+      << process.err();
+
+  const std::string text = contentsOf(folder / (ID + ".jsonl"));
+  ASSERT_EQ(text.substr(0, filled.size()), filled);
+  const auto records = wholeRecords(text.substr(filled.size()));
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records.back(), announced(process).back());
+  const std::string log = contentsOf(folder / (ID + ".log"));
+  ASSERT_EQ(log.substr(0, logged.size()), logged);
+  std::istringstream lines(log.substr(logged.size()));
+  const std::regex logLine(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z meeting .*)");
+  for (std::string line; std::getline(lines, line);) EXPECT_TRUE(std::regex_match(line, logLine)) << line;
+  EXPECT_EQ(log.back(), '\n');
 }

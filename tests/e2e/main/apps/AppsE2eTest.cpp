@@ -301,7 +301,9 @@ TEST(AppsE2e, ChromeOpenStartsTheEntryWithoutAShellAndReportsFailures) {
                                 " %k %i %c 100%% %U",
                             "vesk-icon"));
   std::string url = "https://example.org/a?b=1&c=$(touch pwned);d";
-  RunResult opened = runVesk({"chrome-open", entry.string(), "Profile 1", url}, options);
+  // Neither the profile nor the URL meets a shell, whatever quoting and separators they hold.
+  std::string profile = "Work 'x' \"y\" `touch pwned` $HOME; | & > pwned";
+  RunResult opened = runVesk({"chrome-open", entry.string(), profile, url}, options);
   EXPECT_EQ(opened.status, 0) << opened.err;
   EXPECT_EQ(opened.out, R"({"opened":true})");
   for (int i = 0; i < 100 && !fs::exists(record); ++i) {
@@ -310,7 +312,7 @@ TEST(AppsE2e, ChromeOpenStartsTheEntryWithoutAShellAndReportsFailures) {
   std::ifstream recorded(record);
   std::string text((std::istreambuf_iterator<char>(recorded)), std::istreambuf_iterator<char>());
   EXPECT_EQ(text, entry.string() + "\n--icon\nvesk-icon\nFixture Chrome\n100%\n"
-                  "--profile-directory=Profile 1\n" + url + "\n");
+                  "--profile-directory=" + profile + "\n" + url + "\n");
   EXPECT_FALSE(fs::exists(fs::current_path() / "pwned"));
 
   fs::path failing = scratch.dataHome() / "applications/vesk-failing.desktop";

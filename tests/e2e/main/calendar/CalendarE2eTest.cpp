@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <future>
+#include <thread>
 
 #include "support/PrivateStore.h"
 
@@ -302,4 +303,32 @@ TEST_F(CalendarE2eTest, AStalledStoreEndsCalendarAndReminderCommandsInTime) {
     EXPECT_EQ(result.err, "The calendar store (Evolution Data Server) did not answer in time.");
     EXPECT_LT(took, std::chrono::seconds(20));
   }
+}
+
+// The calendar server killed while commands use it, or just before: each ends in time, with the
+// right answer from the server the bus starts again, or with status 1 and the store named.
+TEST_F(CalendarE2eTest, AKilledStoreFailsOrAnswersButNeverHangs) {
+  const json before = events(work);
+  RunOptions options = store.options();
+  options.timeoutSeconds = 25;
+  for (int delay : {0, 150, 400}) {
+    SCOPED_TRACE("killed " + std::to_string(delay) + " ms into the command");
+    pid_t server = store.serviceProcess("org.gnome.evolution.dataserver.Calendar");
+    auto began = std::chrono::steady_clock::now();
+    auto running = std::async(std::launch::async, [&options, this] {
+      return runVesk({"events", MARCH_FROM, MARCH_TO, work}, options);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+    if (server > 0) kill(server, SIGKILL);
+    RunResult result = running.get();
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(20));
+    if (result.status == 0) {
+      EXPECT_EQ(json::parse(result.out), before);
+    } else {
+      EXPECT_EQ(result.status, 1);
+      EXPECT_EQ(result.out, "");
+      EXPECT_NE(result.err.find("calendar store (Evolution Data Server)"), std::string::npos) << result.err;
+    }
+  }
+  EXPECT_EQ(events(work), before);  // and the next command finds a store again
 }

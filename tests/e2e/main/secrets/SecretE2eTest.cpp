@@ -3,9 +3,19 @@
 #include <libsecret/secret.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <map>
+#include <signal.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include "support/BackgroundProgram.h"
+#include "support/LiveProcess.h"
+#include "support/PrivateStore.h"
 #include "support/Run.h"
 
 namespace {
@@ -79,6 +89,87 @@ void relabel(const std::string& name, const std::string& label) {
   EXPECT_TRUE(secret_item_set_label_sync(SECRET_ITEM(found->data), label.c_str(), nullptr, &error));
   if (error != nullptr) g_error_free(error);
   g_list_free_full(found, g_object_unref);
+}
+
+// A keyring of the test's own, on a private bus, unlocked with its default collection; tests may
+// lock or hang it, since the test services' one is shared.
+class PrivateKeyring {
+ public:
+  PrivateKeyring() {
+    // No display for the prompter the bus starts: the keyring's unlock prompt can't be shown, so
+    // an unlock is refused at once.
+    options_.timeoutSeconds = 20;
+    EXPECT_EQ(runProgram("/usr/bin/dbus-update-activation-environment", {"DISPLAY=", "WAYLAND_DISPLAY="},
+                         options_).status,
+              0);
+    const auto password = bus_.scratch().root() / "password";
+    std::ofstream(password) << "vesk-test";
+    keyring_ = std::make_unique<BackgroundProgram>(
+        "/bin/sh",
+        std::vector<std::string>{"-c", "exec gnome-keyring-daemon --foreground --unlock "
+                                       "--components=secrets < " + password.string()},
+        options_);
+    for (int i = 0; i < 100 && bus_.serviceProcess("org.freedesktop.secrets") == 0; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_NE(bus_.serviceProcess("org.freedesktop.secrets"), 0) << "the private keyring did not start";
+  }
+
+  RunResult secret(const std::string& action, const std::string& name, const std::string& input = "") const {
+    RunOptions options = options_;
+    options.input = input;
+    return runVesk({"secret", action, name}, options);
+  }
+  // Locks the default collection, as the desktop does when the screen locks.
+  void lock() const {
+    RunResult alias = gdbus("org.freedesktop.Secret.Service.ReadAlias", {"default"});
+    const auto begin = alias.out.find("'/"), end = alias.out.find("'", begin + 1);
+    ASSERT_NE(begin, std::string::npos) << alias.out << alias.err;
+    const std::string collection = alias.out.substr(begin + 1, end - begin - 1);
+    RunResult locked = gdbus("org.freedesktop.Secret.Service.Lock", {"['" + collection + "']"});
+    ASSERT_EQ(locked.status, 0) << locked.err;
+  }
+  pid_t pid() const { return keyring_->pid(); }
+  const PrivateStore& bus() const { return bus_; }
+  const RunOptions& options() const { return options_; }
+
+ private:
+  RunResult gdbus(const std::string& method, const std::vector<std::string>& args) const {
+    std::vector<std::string> line{"call", "--session", "--dest", "org.freedesktop.secrets",
+                                  "--object-path", "/org/freedesktop/secrets", "--method", method};
+    line.insert(line.end(), args.begin(), args.end());
+    return runProgram("/usr/bin/gdbus", line, options_);
+  }
+
+  PrivateStore bus_;
+  RunOptions options_ = bus_.options();
+  std::unique_ptr<BackgroundProgram> keyring_;
+};
+
+// The whole text of a file, "" when it can't be read.
+std::string contentsOf(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// The process and all its descendants, by their parents in /proc.
+std::vector<pid_t> processTree(pid_t root) {
+  std::vector<pid_t> tree{root};
+  for (std::size_t at = 0; at < tree.size(); ++at) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+      const std::string name = entry.path().filename();
+      if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+      const std::string stat = contentsOf(entry.path() / "stat");
+      std::istringstream after(stat.substr(stat.rfind(')') + 1));
+      std::string state;
+      pid_t parent = 0;
+      after >> state >> parent;
+      if (parent == tree[at]) tree.push_back(std::stoi(name));
+    }
+  }
+  return tree;
 }
 
 }  // namespace
@@ -157,4 +248,66 @@ TEST(SecretE2e, ANameThatIsNotUtf8IsRefusedBeforeTheKeyringIsTouched) {
   EXPECT_EQ(got.status, 1);
   EXPECT_EQ(got.err, "Keychain read failed (13)");
   EXPECT_EQ(got.out, "");
+}
+
+// A locked collection whose unlock is refused: reading or writing a stored secret is a failure
+// with the keyring's code, never "no such secret"; a name never stored is still missing.
+TEST(SecretE2e, ALockedKeyringIsAFailureWithACode) {
+  requireKeyring();
+  PrivateKeyring keyring;
+  ASSERT_EQ(keyring.secret("set", "stored", "before\n").status, 0);
+  keyring.lock();
+  struct Case {
+    std::string action, name, input;
+    int status;
+    std::string err;
+  };
+  for (const Case& c : std::vector<Case>{{"get", "stored", "", 1, "Keychain read failed (2)"},
+                                         {"get", "never stored", "", 3, ""},
+                                         {"set", "stored", "after\n", 1, "Keychain write failed (2)"},
+                                         {"set", "new", "after\n", 1, "Keychain write failed (2)"}}) {
+    SCOPED_TRACE(c.action + " " + c.name);
+    RunResult result = keyring.secret(c.action, c.name, c.input);
+    EXPECT_EQ(result.status, c.status) << result.err;
+    EXPECT_EQ(result.err, c.err);
+    EXPECT_EQ(result.out, "");
+  }
+}
+
+// A secret is never on a command line or in an environment (of the bridge or anything it
+// starts), in its files, or in any output but the reply of "secret get".
+TEST(SecretE2e, ASecretShowsOnlyInTheReplyOfGet) {
+  requireKeyring();
+  PrivateKeyring keyring;
+  const std::string value = "tr0ub4dor-" + std::to_string(getpid());
+  // The bridge waits for a hung keyring while the test looks at it and at what it started.
+  kill(keyring.pid(), SIGSTOP);
+  auto env = keyring.options().env;
+  LiveProcess set({"secret", "set", "mail"}, env);
+  set.write(value + "\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  for (pid_t pid : processTree(set.pid())) {
+    for (const char* part : {"cmdline", "environ"}) {
+      const std::string text = contentsOf("/proc/" + std::to_string(pid) + "/" + part);
+      EXPECT_EQ(text.find(value), std::string::npos) << "pid " << pid << " " << part;
+    }
+  }
+  kill(keyring.pid(), SIGCONT);
+  EXPECT_EQ(set.waitExit(std::chrono::seconds(10)), 0) << set.err();
+  EXPECT_TRUE(set.lines().empty());
+  EXPECT_EQ(set.err(), "");
+
+  RunResult got = keyring.secret("get", "mail");
+  EXPECT_EQ(got.status, 0);
+  EXPECT_EQ(got.out, value);
+  EXPECT_EQ(got.err, "");
+  for (const std::string action : {"clear", "get"}) {
+    RunResult result = keyring.secret(action, "mail");
+    EXPECT_EQ(result.out + result.err, "") << action;
+  }
+  // Nothing the bridge wrote under the scratch HOME (logs, caches) holds it.
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(keyring.bus().scratch().home())) {
+    if (!entry.is_regular_file() || entry.path().string().find("keyrings") != std::string::npos) continue;
+    EXPECT_EQ(contentsOf(entry.path()).find(value), std::string::npos) << entry.path();
+  }
 }
