@@ -1,9 +1,9 @@
 # ThreadSanitizer build (VESK_TSAN=ON): only tsan_tests, the unit tests of the classes that run on
 # several threads, built with the listening and landing core they exercise and the fakes. Nothing
 # else of the project is built in this folder, so the build stays small.
-# Asio closes each handler's call with a release fence, which the sanitizer does not model; its
-# handoffs between threads go through the scheduler's mutex, which it does.
-# Line tables are all a report needs, and build much faster than full debug information.
+# -Wno-tsan: Asio closes each handler's call with a release fence, which the sanitizer does not
+# model; its handoffs between threads go through the scheduler's mutex, which it does.
+# -g1: line tables are all a report needs, and build much faster than full debug information.
 add_compile_options(-fsanitize=thread -fno-omit-frame-pointer -O1 -g1 -Wno-tsan)
 add_link_options(-fsanitize=thread)
 
@@ -23,7 +23,7 @@ add_library(vesk_tsan_core STATIC ${TSAN_CORE_SOURCES}
   src/platform/PcmBuffer.cpp src/platform/XdgFolders.cpp src/main/Reply.cpp
   src/main/TimeText.cpp src/main/ProcessConsole.cpp src/main/Base64.cpp
   src/main/permissions/Permissions.cpp)
-target_include_directories(vesk_tsan_core PUBLIC src tests)
+target_include_directories(vesk_tsan_core PUBLIC src)
 target_compile_definitions(vesk_tsan_core PUBLIC ASIO_STANDALONE ASIO_NO_DEPRECATED)
 target_link_libraries(vesk_tsan_core PUBLIC nlohmann_json::nlohmann_json Threads::Threads)
 
@@ -39,6 +39,7 @@ set(TSAN_TESTS
   landing/lander/LanderTest.cpp)
 list(TRANSFORM TSAN_TESTS PREPEND tests/unit/)
 add_executable(tsan_tests ${TSAN_TESTS} tests/support/Scratch.cpp)
+target_include_directories(tsan_tests PRIVATE tests)
 target_link_libraries(tsan_tests PRIVATE vesk_tsan_core GTest::gtest GTest::gmock GTest::gtest_main)
 
 enable_testing()
