@@ -19,6 +19,7 @@
 #include "main/permissions/Permissions.h"
 #include "support/Pcm.h"
 #include "support/Scratch.h"
+#include "support/SessionEndings.h"
 
 using nlohmann::json;
 using namespace std::chrono_literals;
@@ -38,16 +39,9 @@ class ListenSessionTest : public ::testing::Test {
     fakes.audioInput->sourceFormat = PcmFormat{16000, 1, SampleFormat::Int16, true};
     setRunLog(std::make_shared<RunLog>(folder() / "meeting.log", console));
   }
-  // Jobs and timers hold a session, and its ending function, for a moment after its ending; the
-  // fakes must outlive every copy. The session holds a copy of its ending function to its last,
-  // so the function's token goes last of all and says so under the fixture's mutex.
   ~ListenSessionTest() override {
-    settle();
+    endings.settle();  // the fakes outlive every session
     setRunLog(nullptr);
-  }
-  void settle() {
-    std::unique_lock guard(mutex);
-    ended.wait_for(guard, 3s, [this] { return releasedEndings == madeEndings; });
   }
 
   std::filesystem::path folder() const { return scratch.root() / "meetings"; }
@@ -55,29 +49,12 @@ class ListenSessionTest : public ::testing::Test {
   std::shared_ptr<ListenSession> make(const std::string& source,
                                       std::optional<std::string> pausedFrom = std::nullopt,
                                       LineWriter* writer = nullptr) {
-    std::shared_ptr<void> token(nullptr, [this](void*) {
-      std::lock_guard guard(mutex);
-      ++releasedEndings;
-      ended.notify_all();
-    });
-    {
-      std::lock_guard guard(mutex);
-      ++madeEndings;
-    }
     return ListenSession::make(
         ListenSession::Services{fakes.platform, writer ? *writer : lines, timings, folder(),
-                                [this, token](int status) {
-                                  std::lock_guard guard(mutex);
-                                  statuses.push_back(status);
-                                  ended.notify_all();
-                                }},
+                                endings.make()},
         "2024-05-01-093000", source, std::move(pausedFrom));
   }
-  int endStatus(std::chrono::milliseconds limit = 3000ms) {
-    std::unique_lock guard(mutex);
-    ended.wait_for(guard, limit, [this] { return !statuses.empty(); });
-    return statuses.empty() ? -1 : statuses.front();
-  }
+  int endStatus(std::chrono::milliseconds limit = 3000ms) { return endings.first(limit); }
   std::vector<json> events() { return eventsBesidesLevels(console.stdoutText()); }
   Kinds kinds() {
     Kinds found;
@@ -111,11 +88,7 @@ class ListenSessionTest : public ::testing::Test {
   FakeConsole console;
   LineWriter lines{console};
   Timings timings;
-  std::mutex mutex;
-  std::condition_variable ended;
-  std::vector<int> statuses;
-  int madeEndings = 0;
-  int releasedEndings = 0;
+  SessionEndings endings;
 };
 
 }  // namespace
@@ -292,10 +265,7 @@ TEST_F(ListenSessionTest, QuietCapAndSleepStopTheMeetingByThemselves) {
   for (const Case& arranged :
        {Case{"quiet", 100ms, 10000ms}, Case{"cap", 10000ms, 100ms},
         Case{"cap", 300ms, 1440ms, true}, Case{"sleep", 10000ms, 10000ms}}) {
-    {
-      std::lock_guard guard(mutex);
-      statuses.clear();
-    }
+    endings.clear();
     timings.meetingQuiet = arranged.quiet;
     timings.meetingCap = arranged.cap;
     FakeConsole out;
@@ -327,7 +297,7 @@ TEST_F(ListenSessionTest, QuietCapAndSleepStopTheMeetingByThemselves) {
       EXPECT_GT(said, 10) << "phrases kept coming until the cap";
     }
     session.reset();
-    settle();  // the session writes to this pass's lines to its end
+    endings.settle();  // the session writes to this pass's lines to its end
   }
 }
 
