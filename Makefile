@@ -3,7 +3,7 @@ JOBS ?= 2
 PREFIX ?= /usr/local
 SERVICES := tests/services/with-services.sh
 
-.PHONY: all deps build build-check check demo bench install deb clean
+.PHONY: all deps build build-check build-tsan check demo bench install deb clean
 
 all: build
 
@@ -19,9 +19,15 @@ build-check: deps
 	@cmake -S . -B build-check -DCMAKE_BUILD_TYPE=Debug -DVESK_SANITIZE=ON -DVESK_BENCH=OFF >/dev/null
 	@MAKEFLAGS= cmake --build build-check -j$(JOBS) -- --no-print-directory
 
-# Installs, runs and removes the Debian package; then starts the test services, runs every test
-# and stops the services (also when a test fails).
-check: build-check deb
+# The unit tests of the classes that run on several threads, with ThreadSanitizer alone.
+build-tsan: deps
+	@cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DVESK_TSAN=ON >/dev/null
+	@MAKEFLAGS= cmake --build build-tsan -j$(JOBS) -- --no-print-directory
+
+# Runs the ThreadSanitizer tests; installs, runs and removes the Debian package; then starts the
+# test services, runs every test and stops the services (also when a test fails).
+check: build-check build-tsan deb
+	@ctest --test-dir build-tsan --output-on-failure -j$(JOBS)
 	@tests/package/install-run-remove.sh build-deb/vesk-native_*.deb
 	@$(SERVICES) ctest --test-dir build-check --output-on-failure -j$(JOBS)
 
@@ -52,4 +58,4 @@ deb: deps
 	@cd build-deb && rm -f vesk-native_*.deb && cpack -G DEB >/dev/null && ls "$$PWD"/vesk-native_*.deb
 
 clean:
-	rm -rf build build-check build-bench build-install build-deb
+	rm -rf build build-check build-tsan build-bench build-install build-deb

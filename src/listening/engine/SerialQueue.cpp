@@ -29,6 +29,11 @@ SerialQueue::~SerialQueue() {
   }
 }
 
-void SerialQueue::post(std::function<void()> work) { asio::post(*io_, std::move(work)); }
+void SerialQueue::post(std::function<void()> work) {
+  // The work may end the queue's owner, and with it this queue, before asio::post() has finished
+  // waking the thread: the context stays alive until the call returns.
+  auto io = io_;
+  asio::post(*io, std::move(work));
+}
 
 bool SerialQueue::onQueue() const { return io_->get_executor().running_in_this_thread(); }

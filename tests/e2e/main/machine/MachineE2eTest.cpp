@@ -160,6 +160,60 @@ TEST(MachineE2e, MicUserWatchEndsWhenTheAppThatStartedItHasGone) {
   EXPECT_EQ(first.front(), '[');
 }
 
+// A process's resident memory in kB (VmRSS), or -1 once it has gone.
+long residentKb(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
+
+// Waits until the file holds the number of lines, for up to the limit.
+bool waitForLines(const std::filesystem::path& file, std::size_t lines,
+                  std::chrono::seconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  do {
+    std::ifstream text(file);
+    std::size_t count = 0;
+    for (std::string line; std::getline(text, line);) ++count;
+    if (count >= lines) return true;
+    std::this_thread::sleep_for(100ms);
+  } while (std::chrono::steady_clock::now() < deadline);
+  return false;
+}
+
+TEST(MachineE2e, MicUserWatchKeepsFlatMemoryOverTenThousandPasses) {
+  requireServices();
+  Scratch scratch;
+  const auto lines = scratch.root() / "lines";
+  RunOptions fast;
+  // Its 3 s pause cut to 1 ms; the sanitizer's quarantine of freed memory off, so what the
+  // resident size measures is what the watch keeps.
+  fast.env["LD_PRELOAD"] = SHORT_SLEEPS;
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  fast.env["ASAN_OPTIONS"] = std::string(asan ? asan : "") +
+                             ":verify_asan_link_order=0:quarantine_size_mb=0"
+                             ":thread_local_quarantine_size_kb=0";
+  // The watch ends once its parent has gone, so it is started as the test's own child.
+  BackgroundProgram watch("/bin/sh", {"-c", "exec \"$0\" listen who mic > \"$1\"", VESK_BINARY,
+                                      lines.string()},
+                          fast);
+  ASSERT_TRUE(waitForLines(lines, 1000, 120s)) << "the watch did not reach 1,000 passes";
+  const long early = residentKb(watch.pid());
+  ASSERT_TRUE(waitForLines(lines, 10000, 600s)) << "the watch did not reach 10,000 passes";
+  const long late = residentKb(watch.pid());
+  ASSERT_GT(early, 0);
+  ASSERT_GT(late, 0);
+  RecordProperty("rss_kb_at_1000", std::to_string(early));
+  RecordProperty("rss_kb_at_10000", std::to_string(late));
+  EXPECT_LT(late - early, 2048) << early << " kB after 1,000 passes, " << late
+                                << " kB after 10,000";
+  std::string first;
+  std::getline(std::ifstream(lines), first);
+  EXPECT_EQ(first.front(), '[');
+}
+
 TEST(MachineE2e, AudioRouteFollowsTheDefaultOutputsBus) {
   requireServices();
   Scratch scratch;

@@ -17,6 +17,7 @@
 #include "support/Pcm.h"
 #include "support/EventLines.h"
 #include "support/Scratch.h"
+#include "support/SessionEndings.h"
 
 using nlohmann::json;
 using namespace std::chrono_literals;
@@ -38,15 +39,8 @@ class DictateSessionTest : public ::testing::Test {
     fakes.audioInput->sourceFormat = PcmFormat{16000, 1, SampleFormat::Int16, true};
     setRunLog(std::make_shared<RunLog>(scratch.root() / "dictate.log", console));
   }
-  // Timers and ending jobs may hold a session for a moment after its ending; the fakes it uses
-  // must outlive it.
   ~DictateSessionTest() override {
-    for (int i = 0; i < 300; ++i) {
-      bool alive = false;
-      for (auto& session : made) alive = alive || !session.expired();
-      if (!alive) break;
-      std::this_thread::sleep_for(10ms);
-    }
+    endings.settle();  // the fakes outlive every session
     setRunLog(nullptr);
   }
 
@@ -54,23 +48,11 @@ class DictateSessionTest : public ::testing::Test {
     DictateSession::Services services{
         fakes.platform, lines, timings,
         [this](const std::string& text) { console.err(text); },
-        [this](int status) {
-          {
-            std::lock_guard guard(mutex);
-            statuses.push_back(status);
-          }
-          ended.notify_all();
-        }};
-    auto session = DictateSession::make(services, quiet, hold, keep);
-    made.push_back(session);
-    return session;
+        endings.make()};
+    return DictateSession::make(services, quiet, hold, keep);
   }
   // The first ending's status, or -1 when none came in time.
-  int endStatus(std::chrono::milliseconds limit = 3000ms) {
-    std::unique_lock guard(mutex);
-    ended.wait_for(guard, limit, [this] { return !statuses.empty(); });
-    return statuses.empty() ? -1 : statuses.front();
-  }
+  int endStatus(std::chrono::milliseconds limit = 3000ms) { return endings.first(limit); }
   std::vector<json> events() { return eventsBesidesLevels(console.stdoutText()); }
   std::vector<std::string> kinds() {
     std::vector<std::string> found;
@@ -92,10 +74,7 @@ class DictateSessionTest : public ::testing::Test {
   FakeConsole console;
   LineWriter lines{console};
   Timings timings;
-  std::mutex mutex;
-  std::condition_variable ended;
-  std::vector<int> statuses;
-  std::vector<std::weak_ptr<DictateSession>> made;
+  SessionEndings endings;
 };
 
 }  // namespace
@@ -168,7 +147,7 @@ TEST_F(DictateSessionTest, CancelDropsTheSoundAndLaterEndingsDoNothing) {
   session->cancel();
   EXPECT_EQ(endStatus(), 0);
   std::this_thread::sleep_for(50ms);
-  EXPECT_EQ(statuses.size(), 1u);
+  EXPECT_EQ(endings.count(), 1u);
   EXPECT_EQ(kinds().back(), "done");
   EXPECT_EQ(console.stdoutText().find("\"sound\""), std::string::npos);
   EXPECT_NE(logText().find(" dictate cancel\n"), std::string::npos);
@@ -228,7 +207,7 @@ TEST_F(DictateSessionTest, AHeadsetHoldsListeningBackUntilRealSound) {
   ASSERT_TRUE(fakes.audioInput->deliver(floats(16000, 1, std::vector<float>(1600, 0.0f))));
   std::this_thread::sleep_for(100ms);
   EXPECT_TRUE(kinds().empty());  // silent buffers satisfy the watchdog but not the listener
-  EXPECT_EQ(statuses.size(), 0u);
+  EXPECT_EQ(endings.count(), 0u);
   ASSERT_TRUE(fakes.audioInput->deliver(floats(16000, 1, std::vector<float>(1600, 0.1f))));
   std::this_thread::sleep_for(100ms);
   EXPECT_EQ(kinds(), std::vector<std::string>{"listening"});
@@ -259,7 +238,7 @@ TEST_F(DictateSessionTest, EndingsFinishInTimeWhileTheSoundServerHangs) {
   for (const bool hold : {false, true}) {
     for (const std::string ending : {"cancel", "stop"}) {
       SCOPED_TRACE((hold ? "hold " : "hands-free ") + ending);
-      statuses.clear();
+      endings.clear();
       fakes.audioInput->hang = true;
       const int recording = fakes.audioInput->recording;
       auto session = make(hold ? INF : 1.5, hold);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include "main/permissions/Permissions.h"
 #include "support/Pcm.h"
 #include "support/Scratch.h"
+#include "support/SessionEndings.h"
 
 using nlohmann::json;
 using namespace std::chrono_literals;
@@ -37,39 +39,22 @@ class ListenSessionTest : public ::testing::Test {
     fakes.audioInput->sourceFormat = PcmFormat{16000, 1, SampleFormat::Int16, true};
     setRunLog(std::make_shared<RunLog>(folder() / "meeting.log", console));
   }
-  // Jobs and timers may hold a session for a moment after its ending; the fakes must outlive it.
   ~ListenSessionTest() override {
-    for (int i = 0; i < 300; ++i) {
-      bool alive = false;
-      for (auto& session : made) alive = alive || !session.expired();
-      if (!alive) break;
-      std::this_thread::sleep_for(10ms);
-    }
+    endings.settle();  // the fakes outlive every session
     setRunLog(nullptr);
   }
 
   std::filesystem::path folder() const { return scratch.root() / "meetings"; }
 
   std::shared_ptr<ListenSession> make(const std::string& source,
-                                      std::optional<std::string> pausedFrom = std::nullopt) {
-    auto session = ListenSession::make(
-        ListenSession::Services{fakes.platform, lines, timings, folder(),
-                                [this](int status) {
-                                  {
-                                    std::lock_guard guard(mutex);
-                                    statuses.push_back(status);
-                                  }
-                                  ended.notify_all();
-                                }},
+                                      std::optional<std::string> pausedFrom = std::nullopt,
+                                      LineWriter* writer = nullptr) {
+    return ListenSession::make(
+        ListenSession::Services{fakes.platform, writer ? *writer : lines, timings, folder(),
+                                endings.make()},
         "2024-05-01-093000", source, std::move(pausedFrom));
-    made.push_back(session);
-    return session;
   }
-  int endStatus(std::chrono::milliseconds limit = 3000ms) {
-    std::unique_lock guard(mutex);
-    ended.wait_for(guard, limit, [this] { return !statuses.empty(); });
-    return statuses.empty() ? -1 : statuses.front();
-  }
+  int endStatus(std::chrono::milliseconds limit = 3000ms) { return endings.first(limit); }
   std::vector<json> events() { return eventsBesidesLevels(console.stdoutText()); }
   Kinds kinds() {
     Kinds found;
@@ -103,10 +88,7 @@ class ListenSessionTest : public ::testing::Test {
   FakeConsole console;
   LineWriter lines{console};
   Timings timings;
-  std::mutex mutex;
-  std::condition_variable ended;
-  std::vector<int> statuses;
-  std::vector<std::weak_ptr<ListenSession>> made;
+  SessionEndings endings;
 };
 
 }  // namespace
@@ -275,36 +257,47 @@ TEST_F(ListenSessionTest, QuietCapAndSleepStopTheMeetingByThemselves) {
   struct Case {
     const char* reason;
     std::chrono::milliseconds quiet, cap;
+    bool talking = false;
   };
-  for (const Case& arranged : {Case{"quiet", 100ms, 10000ms}, Case{"cap", 10000ms, 100ms},
-                               Case{"sleep", 10000ms, 10000ms}}) {
-    {
-      std::lock_guard guard(mutex);
-      statuses.clear();
-    }
+  // The talking case is a 4-hour meeting in which someone keeps speaking: its cap scaled 1:10,000
+  // to 1.44 s; its quiet to 300 ms (not 60 ms, so a slow sanitized run never falls quiet between
+  // two phrases). Only the cap ends it, and not before its time.
+  for (const Case& arranged :
+       {Case{"quiet", 100ms, 10000ms}, Case{"cap", 10000ms, 100ms},
+        Case{"cap", 300ms, 1440ms, true}, Case{"sleep", 10000ms, 10000ms}}) {
+    endings.clear();
     timings.meetingQuiet = arranged.quiet;
     timings.meetingCap = arranged.cap;
     FakeConsole out;
     LineWriter written{out};
-    auto session = ListenSession::make(
-        ListenSession::Services{fakes.platform, written, timings, folder(),
-                                [this](int status) {
-                                  {
-                                    std::lock_guard guard(mutex);
-                                    statuses.push_back(status);
-                                  }
-                                  ended.notify_all();
-                                }},
-        "2024-05-01-093000", "mic", std::nullopt);
-    made.push_back(session);
+    const auto began = std::chrono::steady_clock::now();
+    auto session = make("mic", std::nullopt, &written);
     session->watchForSelfStop();
     session->start();
+    std::atomic<bool> ended{false};
+    std::thread talker([&] {
+      while (arranged.talking && !ended) {
+        fakes.audioInput->deliver(spoken(1));
+        fakes.audioInput->deliver(spoken(0));
+        std::this_thread::sleep_for(20ms);
+      }
+    });
     if (std::string(arranged.reason) == "sleep") fakes.sleepNotice->sleep();
-    EXPECT_EQ(endStatus(), 0) << arranged.reason;
+    EXPECT_EQ(endStatus(arranged.cap + 3000ms), 0) << arranged.reason;
+    ended = true;
+    talker.join();
     EXPECT_NE(out.stdoutText().find(std::string("{\"kind\":\"stopped\",\"reason\":\"") +
                                     arranged.reason + "\"}"),
               std::string::npos)
         << out.stdoutText();
+    if (arranged.talking) {
+      EXPECT_GE(std::chrono::steady_clock::now() - began, arranged.cap);
+      int said = 0;
+      for (const auto& event : eventsBesidesLevels(out.stdoutText())) said += event["kind"] == "line";
+      EXPECT_GT(said, 10) << "phrases kept coming until the cap";
+    }
+    session.reset();
+    endings.settle();  // the session writes to this pass's lines to its end
   }
 }
 

@@ -1,10 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <sstream>
 #include <thread>
 
 #include "fakes/FakeConsole.h"
 #include "listening/output/LineWriter.h"
+#include "main/ProcessConsole.h"
+#include "support/Scratch.h"
 
 using nlohmann::json;
 
@@ -31,27 +36,42 @@ TEST(LineWriter, EachLineIsOneWriteEndingInNewline) {
   EXPECT_EQ(console.stdoutWrites(), 2);
 }
 
-TEST(LineWriter, TwoThreadsWritingAtOnceGiveWholeLines) {
-  FakeConsole console;
-  LineWriter writer(console);
-  auto writeMany = [&writer](const std::string& who) {
-    for (int i = 0; i < 1000; ++i) writer.write("line", {{"who", who}, {"n", i}});
+namespace {
+
+// Two threads, "me" and "them", each write lines numbered 0 to each - 1 through the writer.
+void writeFromTwoThreads(LineWriter& writer, int each) {
+  auto writeMany = [&writer, each](const std::string& who) {
+    for (int i = 0; i < each; ++i) writer.write("line", {{"who", who}, {"n", i}});
   };
   std::thread a(writeMany, "me");
   std::thread b(writeMany, "them");
   a.join();
   b.join();
+}
 
-  std::istringstream lines(console.stdoutText());
+// Every line is whole JSON, none is missing, and each writer's lines keep their order.
+void expectWholeLines(std::istream& lines, int each) {
   int count = 0, lastMe = -1, lastThem = -1;
   for (std::string line; std::getline(lines, line); ++count) {
-    json parsed = json::parse(line);  // throws on a torn line
-    int n = parsed.at("n").get<int>();
+    const json parsed = json::parse(line, nullptr, false);
+    ASSERT_FALSE(parsed.is_discarded()) << "torn line " << count << ": " << line;
     int& last = parsed.at("who") == "me" ? lastMe : lastThem;
-    EXPECT_EQ(n, last + 1) << "each writer's lines keep their order";
-    last = n;
+    ASSERT_EQ(parsed.at("n").get<int>(), last + 1) << "line " << count;
+    last = parsed.at("n").get<int>();
   }
-  EXPECT_EQ(count, 2000);
+  EXPECT_EQ(count, 2 * each);
+  EXPECT_EQ(lastMe, each - 1);
+  EXPECT_EQ(lastThem, each - 1);
+}
+
+}  // namespace
+
+TEST(LineWriter, TwoThreadsWritingAtOnceGiveWholeLines) {
+  FakeConsole console;
+  LineWriter writer(console);
+  writeFromTwoThreads(writer, 1000);
+  std::istringstream lines(console.stdoutText());
+  expectWholeLines(lines, 1000);
   EXPECT_EQ(console.stdoutWrites(), 2000);
 }
 
@@ -67,4 +87,21 @@ TEST(LineWriter, NothingFollowsTheLastLineAndALongLineGoesOutInPieces) {
   writer.writeLast("done");
   writer.writeStreamed("sound", "wav", [](const auto& piece) { piece("late"); });
   EXPECT_EQ(console.stdoutText(), "{\"kind\":\"sound\",\"wav\":\"UklGR\\/g=\"}\n{\"kind\":\"done\"}\n");
+}
+
+TEST(LineWriter, UnderLoadTwoThreadsGiveOnlyWholeLinesInAFile) {
+  // 100,000 lines from each thread through the real standard-output writer into a file.
+  constexpr int EACH = 100000;
+  Scratch scratch;
+  const auto path = scratch.root() / "lines.jsonl";
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  ASSERT_GE(fd, 0);
+  {
+    ProcessConsole console(fd, STDERR_FILENO);
+    LineWriter writer(console);
+    writeFromTwoThreads(writer, EACH);
+  }
+  ::close(fd);
+  std::ifstream file(path);
+  expectWholeLines(file, EACH);
 }
