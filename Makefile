@@ -3,7 +3,10 @@ JOBS ?= 2
 PREFIX ?= /usr/local
 SERVICES := tests/services/with-services.sh
 
-.PHONY: all deps build build-check build-tsan check demo bench install deb clean
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?=
+
+.PHONY: all deps build build-check build-tsan build-fuzz check fuzz fuzz-smoke demo bench install deb clean
 
 all: build
 
@@ -24,9 +27,25 @@ build-tsan: deps
 	@cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DVESK_TSAN=ON >/dev/null
 	@MAKEFLAGS= cmake --build build-tsan -j$(JOBS) -- --no-print-directory
 
-# Runs the ThreadSanitizer tests; installs, runs and removes the Debian package; then starts the
-# test services, runs every test and stops the services (also when a test fails).
-check: build-check build-tsan deb
+# The fuzz targets (fuzz/), built with clang, libFuzzer and the same two sanitizers.
+build-fuzz: deps
+	@cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang-14 \
+	  -DCMAKE_CXX_COMPILER=clang++-14 -DVESK_FUZZ=ON -DVESK_TESTS=OFF -DVESK_BENCH=OFF >/dev/null
+	@MAKEFLAGS= cmake --build build-fuzz -j$(JOBS) --target fuzz_targets -- --no-print-directory
+
+# Runs each fuzz target (or those in FUZZ_TARGETS) for FUZZ_SECONDS on a copy of its corpus;
+# fails when one crashed (the input is kept under build-fuzz/fuzz-crashes/).
+fuzz: build-fuzz
+	@scripts/fuzz build-fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+# A few thousand inputs through each fuzz target, from its corpus: part of check.
+fuzz-smoke: build-fuzz
+	@ctest --test-dir build-fuzz -L fuzz --output-on-failure -j$(JOBS)
+
+# Runs the fuzz smoke and the ThreadSanitizer tests; installs, runs and removes the Debian
+# package; then starts the test services, runs every test and stops the services (also when a
+# test fails).
+check: build-check build-tsan deb fuzz-smoke
 	@ctest --test-dir build-tsan --output-on-failure -j$(JOBS)
 	@tests/package/install-run-remove.sh build-deb/vesk-native_*.deb
 	@$(SERVICES) ctest --test-dir build-check --output-on-failure -j$(JOBS)
@@ -58,4 +77,4 @@ deb: deps
 	@cd build-deb && rm -f vesk-native_*.deb && cpack -G DEB >/dev/null && ls "$$PWD"/vesk-native_*.deb
 
 clean:
-	rm -rf build build-check build-tsan build-bench build-install build-deb
+	rm -rf build build-check build-tsan build-bench build-install build-deb build-fuzz

@@ -81,14 +81,9 @@ bool exactly(const Arguments& args, Platform&, Route&) {
 bool anyArguments(const Arguments&, Platform&, Route&) { return true; }
 
 bool listOrderAccepted(const Arguments& args, Platform&, Route& route) {
-  nlohmann::json request = nlohmann::json::parse(args[1], nullptr, false);
-  if (request.is_discarded() || !request.is_object()) return false;
-  auto sources = request.find("sources");
-  if (sources == request.end() || !sources->is_array()) return false;
-  for (const auto& source : *sources) {
-    if (!source.is_object()) return false;
-  }
-  route.request = std::move(request);
+  auto request = readListOrderRequest(args[1]);
+  if (!request) return false;
+  route.request = std::move(*request);
   return true;
 }
 
@@ -171,15 +166,7 @@ void runMusicPlayRow(Context& context, const Arguments& args, const Route&) {
 }
 
 void runListOrderRow(Context& context, const Arguments&, const Route& route) {
-  std::optional<std::string> defaultId;
-  if (auto id = route.request.find("defaultId"); id != route.request.end() && id->is_string()) {
-    defaultId = id->get<std::string>();
-  }
-  std::vector<ListSource> sources;
-  for (const auto& source : route.request.at("sources")) {
-    sources.push_back(ListSource::fromJson(source));
-  }
-  reply(context.console, reminderListOrder(defaultId, sources));
+  reply(context.console, reminderListOrder(route.request));
 }
 
 void runListenRow(Context& context, const Arguments& args, const Route& route) {

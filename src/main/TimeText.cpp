@@ -56,6 +56,15 @@ std::string isoSeconds(system_clock::time_point when) {
   return dateAndTime(floor<seconds>(when)) + "Z";
 }
 
+std::optional<system_clock::time_point> clockMoment(sys_seconds when) {
+  // Whole years well inside the clock, so that a margin taken around a moment read (a look-up
+  // window, a fraction of a second) stays inside it too.
+  constexpr sys_seconds EARLIEST = sys_days(year(1678) / January / 1);
+  constexpr sys_seconds END = sys_days(year(2262) / January / 1);
+  if (when < EARLIEST || when >= END) return std::nullopt;
+  return time_point_cast<system_clock::duration>(when);
+}
+
 std::optional<system_clock::time_point> readIso(std::string_view text) {
   std::size_t at = 0;
   auto year = digits(text, at, 4);
@@ -100,5 +109,7 @@ std::optional<system_clock::time_point> readIso(std::string_view text) {
                       std::chrono::day(static_cast<unsigned>(*day))};
   if (!date.ok() || *hour > 23 || *minute > 59 || *second > 59) return std::nullopt;
   auto local = sys_days(date) + hours(*hour) + minutes(*minute) + seconds(*second);
-  return time_point_cast<system_clock::duration>(local - offset + fraction);
+  auto moment = clockMoment(local - offset);
+  if (!moment) return std::nullopt;
+  return *moment + fraction;
 }

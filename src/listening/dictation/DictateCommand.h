@@ -1,21 +1,8 @@
 #pragma once
 
-#include <optional>
-#include <string>
+#include "listening/dictation/DictateWords.h"
 
 struct Context;
-
-// Quiet that ends a dictation in the modes "mic" and "mic-keep", and in "talk".
-inline constexpr double DICTATE_QUIET_SECONDS = 1.5;
-inline constexpr double DICTATE_TALK_QUIET_SECONDS = 0.8;
-
-// The quiet seconds of a dictation mode word; none for a word that is not a mode.
-// The hold modes never end on quiet (positive infinity).
-std::optional<double> dictateQuietSeconds(const std::string& mode);
-
-// The control word of one line of standard input: the line without its line ending and without
-// the spaces and tabs around it.
-std::string dictateControlWord(std::string line);
 
 // listen dictate <mode>: checks the microphone, opens a fresh run log, runs one dictation and
 // turns "stop" and "cancel" on standard input into its endings; end of input cancels.

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "main/TimeText.h"
+
 namespace localCalendar {
 
 namespace {
@@ -41,7 +43,9 @@ std::optional<DueDate> readDay(std::string_view text) {
                                    std::chrono::month(static_cast<unsigned>(*month)),
                                    std::chrono::day(static_cast<unsigned>(*day))};
   if (!date.ok()) return std::nullopt;
-  return DueDate{*year, *month, *day, std::nullopt, std::nullopt};
+  DueDate due{*year, *month, *day, std::nullopt, std::nullopt};
+  if (!moment(due)) return std::nullopt;
+  return due;
 }
 
 std::optional<TimePoint> moment(const DueDate& due) {
@@ -54,7 +58,7 @@ std::optional<TimePoint> moment(const DueDate& due) {
   parts.tm_isdst = -1;
   std::time_t seconds = std::mktime(&parts);
   if (seconds == static_cast<std::time_t>(-1) && parts.tm_year != 69) return std::nullopt;
-  return std::chrono::system_clock::from_time_t(seconds);
+  return clockMoment(std::chrono::sys_seconds(std::chrono::seconds(seconds)));
 }
 
 DueDate dayOf(TimePoint when) {

@@ -13,10 +13,11 @@ namespace localCalendar {
 using TimePoint = std::chrono::system_clock::time_point;
 
 // Reads "yyyy-MM-dd" (as in 2025-03-01; single-digit month and day are taken too) into a day
-// without time; a day that does not exist reads as nothing.
+// without time; a day that does not exist, or that the clock cannot hold, reads as nothing.
 std::optional<DueDate> readDay(std::string_view text);
 
-// The moment the components name: the start of the day, or its hour and minute.
+// The moment the components name: the start of the day, or its hour and minute; nothing when
+// the clock cannot hold it.
 std::optional<TimePoint> moment(const DueDate& due);
 
 // The year, month and day of a moment (no time).

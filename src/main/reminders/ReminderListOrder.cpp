@@ -45,3 +45,24 @@ std::vector<std::string> reminderListOrder(const std::optional<std::string>& def
   }
   return order;
 }
+
+std::optional<nlohmann::json> readListOrderRequest(std::string_view text) {
+  nlohmann::json request = nlohmann::json::parse(text, nullptr, false);
+  if (request.is_discarded() || !request.is_object()) return std::nullopt;
+  auto sources = request.find("sources");
+  if (sources == request.end() || !sources->is_array()) return std::nullopt;
+  for (const auto& source : *sources) {
+    if (!source.is_object()) return std::nullopt;
+  }
+  return request;
+}
+
+std::vector<std::string> reminderListOrder(const nlohmann::json& request) {
+  std::optional<std::string> defaultId;
+  if (auto id = request.find("defaultId"); id != request.end() && id->is_string()) {
+    defaultId = id->get<std::string>();
+  }
+  std::vector<ListSource> sources;
+  for (const auto& source : request.at("sources")) sources.push_back(ListSource::fromJson(source));
+  return reminderListOrder(defaultId, sources);
+}

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One account of the event store as the reminder list's placement sees it.
@@ -22,3 +23,10 @@ struct ListSource {
 // lists, then the first local account.
 std::vector<std::string> reminderListOrder(const std::optional<std::string>& defaultId,
                                            const std::vector<ListSource>& sources);
+
+// The argument of reminder-list-order read: a JSON object whose "sources" is an array of objects
+// (and an optional string "defaultId"); nothing for anything else.
+std::optional<nlohmann::json> readListOrderRequest(std::string_view text);
+
+// The order for a request readListOrderRequest accepted.
+std::vector<std::string> reminderListOrder(const nlohmann::json& request);

@@ -46,6 +46,9 @@ TEST(TimeTextTest, ReadsInternetTimesWithFractionalSeconds) {
       {"2025-03-01T04:30:00.000-04:30", nine},
       {"2025-03-01T09:00:00.5Z", nine + milliseconds(500)},
       {"2025-03-01T09:00:00.123456789Z", nine + nanoseconds(123456789)},
+      // The first and last moments taken: the clock (nanoseconds in 64 bits) holds a little more.
+      {"1678-01-01T00:00:00.000Z", sys_days(year(1678) / January / 1)},
+      {"2261-12-31T23:59:59.999Z", sys_days(year(2262) / January / 1) - milliseconds(1)},
   };
   for (const Case& c : cases) EXPECT_EQ(readIso(c.text), c.when) << c.text;
   // What the program writes reads back.
@@ -57,7 +60,11 @@ TEST(TimeTextTest, ReadsNothingElse) {
                            "2025-02-30T09:00:00.000Z", "2025-03-01 09:00:00.000Z",
                            "2025-03-01T09:00:00.000Z ", "2025-03-01T24:00:00.000Z",
                            "2025-03-01T09:00:00.Z", "2025-03-01T09:00:00.000+0100",
-                           "2025-03-01T09:00:00.000+24:00", "2025-3-01T09:00:00.000Z", ""}) {
+                           "2025-03-01T09:00:00.000+24:00", "2025-3-01T09:00:00.000Z", "",
+                           // Moments beyond the clock's span: they once overflowed it.
+                           "6888-08-06T00:00:00.000Z", "0000-01-01T00:00:00.000Z",
+                           "1677-12-31T23:59:59.999Z", "2262-01-01T00:00:00.000Z",
+                           "2261-12-31T23:59:59.000-00:01"}) {
     EXPECT_FALSE(readIso(text)) << text;
   }
 }

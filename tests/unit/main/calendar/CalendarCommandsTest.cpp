@@ -96,6 +96,8 @@ TEST_F(CalendarCommandsTest, AddChecksItsFieldsAndTheCalendar) {
   EXPECT_EQ(run({"event-add", R"({"title":"x","calendarId":"work","start":"2025-03-01T09:00:00.000Z","end":"2025-03-01T09:00:00.000Z"})"}), 64);
   EXPECT_EQ(run({"event-add", R"({"title":"","calendarId":"work","start":"2025-03-01T09:00:00.000Z","end":"2025-03-01T10:00:00.000Z"})"}), 64);
   EXPECT_EQ(run({"event-add", R"({"title":"x","calendarId":"nope","start":"2025-03-01T09:00:00.000Z","end":"2025-03-01T10:00:00.000Z"})"}), 64);
+  EXPECT_EQ(run({"event-add", R"({"title":"x","calendarId":"work","start":"2025-03-01T09:00:00.000Z","end":"6888-08-06T00:00:00.000Z"})"}), 64);
+  EXPECT_EQ(run({"events", "2025-03-01T00:00:00.000Z", "6888-08-06T00:00:00.000Z", "work"}), 64);
   EXPECT_EQ(run({"event-add", R"({"title":"x","calendarId":"holidays","start":"2025-03-01T09:00:00.000Z","end":"2025-03-01T10:00:00.000Z"})"}), 1);
   EXPECT_EQ(lastError(), "That calendar can't be written to.");
   EXPECT_EQ(store.occurrences.size(), 3u);

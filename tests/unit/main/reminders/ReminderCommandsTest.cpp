@@ -111,6 +111,7 @@ TEST_F(ReminderCommandsTest, WordsAndCountsOutsideTheTableAreUsageErrors) {
   EXPECT_EQ(run({"reminder-list-order"}), 64);
   EXPECT_EQ(run({"reminder-update", "id"}), 64);
   EXPECT_EQ(run({"reminders-done", "01.03.2025"}), 64);
+  EXPECT_EQ(run({"reminders-done", "6888-08-06"}), 64);
   EXPECT_EQ(run({"reminder-add", "[1]"}), 64);
 }
 
@@ -137,6 +138,12 @@ TEST_F(ReminderCommandsTest, AddUpdateDeleteInTheAppsList) {
   EXPECT_TRUE(store.items.at(0).completed);
   ASSERT_EQ(run({"reminder-delete", id}), 0);
   EXPECT_TRUE(store.items.empty());
+}
+
+TEST_F(ReminderCommandsTest, ADueDayBeyondTheClockIsNoDueDay) {
+  ASSERT_EQ(run({"reminder-add", R"({"title":"Far","due":"6888-08-06","time":"9:00"})"}), 0);
+  EXPECT_EQ(json::parse(console.stdoutText()).count("due"), 0u);
+  EXPECT_FALSE(store.items.at(0).due);
 }
 
 TEST_F(ReminderCommandsTest, SaveRefusalsArePrefixed) {

@@ -136,6 +136,10 @@ TEST_F(ReminderRulesTest, DaysReadInTheirPatternOnly) {
   EXPECT_FALSE(localCalendar::readDay("2025-02-30"));
   EXPECT_FALSE(localCalendar::readDay("2025-03-01T00:00"));
   EXPECT_FALSE(localCalendar::readDay(""));
+  // Days beyond the clock's span read as nothing, and their moment is nothing.
+  EXPECT_FALSE(localCalendar::readDay("6888-8-06"));
+  EXPECT_FALSE(localCalendar::readDay("0000-01-01"));
+  EXPECT_FALSE(localCalendar::moment(DueDate{9999, 12, 31, 23, 59}));
 }
 
 TEST_F(ReminderRulesTest, SettingADueDayWithoutAlertDropsTheAlert) {

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+// Quiet that ends a dictation in the modes "mic" and "mic-keep", and in "talk".
+inline constexpr double DICTATE_QUIET_SECONDS = 1.5;
+inline constexpr double DICTATE_TALK_QUIET_SECONDS = 0.8;
+
+// The quiet seconds of a dictation mode word; none for a word that is not a mode.
+// The hold modes never end on quiet (positive infinity).
+std::optional<double> dictateQuietSeconds(const std::string& mode);
+
+// The control word of one line of standard input: the line without its line ending and without
+// the spaces and tabs around it.
+std::string dictateControlWord(std::string line);
