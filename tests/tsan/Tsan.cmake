@@ -19,7 +19,8 @@ file(GLOB TSAN_CORE_SOURCES CONFIGURE_DEPENDS
 add_library(vesk_tsan_core STATIC ${TSAN_CORE_SOURCES}
   src/listening/dictation/DictateSession.cpp src/listening/dictation/WaitingSound.cpp
   src/listening/meeting/ListenSession.cpp
-  src/listening/meeting/ListenCommand.cpp src/landing/focus/FocusRules.cpp
+  src/listening/meeting/ListenCommand.cpp src/listening/meeting/MeetingIdentity.cpp
+  src/listening/dictation/DictateWords.cpp src/landing/focus/FocusRules.cpp
   src/platform/PcmBuffer.cpp src/platform/XdgFolders.cpp src/main/Reply.cpp
   src/main/TimeText.cpp src/main/ProcessConsole.cpp src/main/Base64.cpp
   src/main/permissions/Permissions.cpp)
