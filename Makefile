@@ -6,7 +6,8 @@ SERVICES := tests/services/with-services.sh
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?=
 
-.PHONY: all deps build build-check build-tsan build-fuzz check fuzz fuzz-smoke demo bench install deb clean
+.PHONY: all deps build build-check build-tsan build-fuzz check check-services check-others fuzz \
+  fuzz-smoke demo bench install deb clean
 
 all: build
 
@@ -42,13 +43,19 @@ fuzz: build-fuzz
 fuzz-smoke: build-fuzz
 	@ctest --test-dir build-fuzz -L fuzz --output-on-failure -j$(JOBS)
 
-# Runs the fuzz smoke and the ThreadSanitizer tests; installs, runs and removes the Debian
-# package; then starts the test services, runs every test and stops the services (also when a
-# test fails).
-check: build-check build-tsan deb fuzz-smoke
+# Every test: the tests of build-check against the test services (started and stopped around
+# them, also when a test fails) and, beside them, the ThreadSanitizer tests, the fuzz smoke and
+# the Debian package's install, run and remove. The two sides run at once: the service tests
+# mostly wait on the services and on sound played in real time, while the other side compiles.
+check: build-check
+	@$(MAKE) --no-print-directory -j2 check-services check-others
+
+check-services:
+	@$(SERVICES) ctest --test-dir build-check --output-on-failure -j$(JOBS)
+
+check-others: build-tsan fuzz-smoke deb
 	@ctest --test-dir build-tsan --output-on-failure -j$(JOBS)
 	@tests/package/install-run-remove.sh build-deb/vesk-native_*.deb
-	@$(SERVICES) ctest --test-dir build-check --output-on-failure -j$(JOBS)
 
 demo: build
 	@$(SERVICES) scripts/demo build/vesk-native

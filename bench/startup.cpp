@@ -94,7 +94,8 @@ std::vector<std::string> neededLibraries(const std::string& binary) {
 }
 
 bool isRuntime(const std::string& library) {
-  for (const char* runtime : {"libc.so", "libstdc++.so", "libm.so", "libgcc_s.so"}) {
+  // The C library's loader is part of it: a binary with the C++ library linked in names it.
+  for (const char* runtime : {"libc.so", "libstdc++.so", "libm.so", "libgcc_s.so", "ld-linux"}) {
     if (library.rfind(runtime, 0) == 0) return true;
   }
   return false;
