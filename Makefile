@@ -53,7 +53,7 @@ check: build-check
 check-services:
 	@$(SERVICES) ctest --test-dir build-check --output-on-failure -j$(JOBS)
 
-check-others: build-tsan fuzz-smoke deb
+check-others: deb build-tsan fuzz-smoke
 	@ctest --test-dir build-tsan --output-on-failure -j$(JOBS)
 	@tests/package/install-run-remove.sh build-deb/vesk-native_*.deb
 
