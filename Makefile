@@ -3,6 +3,12 @@ JOBS ?= 2
 PREFIX ?= /usr/local
 SERVICES := tests/services/with-services.sh
 
+# Each build compiles its sources a few files at a time, as one unit (CMake's unity build): most of
+# the compile time is spent parsing the same headers (JSON, Asio, GoogleTest) again for every file.
+# UNITY=OFF builds file by file.
+UNITY ?= ON
+CONFIGURE = cmake -DCMAKE_UNITY_BUILD=$(UNITY)
+
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?=
 
@@ -15,22 +21,22 @@ deps:
 	@scripts/install-deps
 
 build: deps
-	@cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_TESTS=OFF >/dev/null
+	@$(CONFIGURE) -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_TESTS=OFF >/dev/null
 	@MAKEFLAGS= cmake --build build -j$(JOBS) -- --no-print-directory
 
 # Tests build with AddressSanitizer and UndefinedBehaviorSanitizer.
 build-check: deps
-	@cmake -S . -B build-check -DCMAKE_BUILD_TYPE=Debug -DVESK_SANITIZE=ON -DVESK_BENCH=OFF >/dev/null
+	@$(CONFIGURE) -S . -B build-check -DCMAKE_BUILD_TYPE=Debug -DVESK_SANITIZE=ON -DVESK_BENCH=OFF >/dev/null
 	@MAKEFLAGS= cmake --build build-check -j$(JOBS) -- --no-print-directory
 
 # The unit tests of the classes that run on several threads, with ThreadSanitizer alone.
 build-tsan: deps
-	@cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DVESK_TSAN=ON >/dev/null
+	@$(CONFIGURE) -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DVESK_TSAN=ON >/dev/null
 	@MAKEFLAGS= cmake --build build-tsan -j$(JOBS) -- --no-print-directory
 
 # The fuzz targets (fuzz/), built with clang, libFuzzer and the same two sanitizers.
 build-fuzz: deps
-	@cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang-14 \
+	@$(CONFIGURE) -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang-14 \
 	  -DCMAKE_CXX_COMPILER=clang++-14 -DVESK_FUZZ=ON -DVESK_TESTS=OFF -DVESK_BENCH=OFF >/dev/null
 	@MAKEFLAGS= cmake --build build-fuzz -j$(JOBS) --target fuzz_targets -- --no-print-directory
 
@@ -61,14 +67,14 @@ demo: build
 	@$(SERVICES) scripts/demo build/vesk-native
 
 bench: deps
-	@cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVESK_TESTS=OFF >/dev/null
+	@$(CONFIGURE) -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVESK_TESTS=OFF >/dev/null
 	@MAKEFLAGS= cmake --build build-bench -j$(JOBS) -- --no-print-directory
 	@$(SERVICES) scripts/bench build-bench
 
 # Installs the binary in $(PREFIX)/bin and its backend modules in $(PREFIX)/lib/vesk-native (under
 # $(DESTDIR) when set); the installed binary finds its modules there.
 install: deps
-	@cmake -S . -B build-install -DCMAKE_BUILD_TYPE=Release -DVESK_TESTS=OFF \
+	@$(CONFIGURE) -S . -B build-install -DCMAKE_BUILD_TYPE=Release -DVESK_TESTS=OFF \
 	  -DCMAKE_INSTALL_PREFIX=$(PREFIX) >/dev/null
 	@MAKEFLAGS= cmake --build build-install -j$(JOBS) --target vesk-native -- --no-print-directory
 	@DESTDIR=$(DESTDIR) cmake --install build-install
@@ -78,7 +84,7 @@ install: deps
 deb: deps
 	@eval "$$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)" && \
 	  CFLAGS="$$CFLAGS $$CPPFLAGS" CXXFLAGS="$$CXXFLAGS $$CPPFLAGS" \
-	  cmake -S . -B build-deb -DCMAKE_BUILD_TYPE=Release -DVESK_TESTS=OFF -DVESK_BENCH=OFF \
+	  $(CONFIGURE) -S . -B build-deb -DCMAKE_BUILD_TYPE=Release -DVESK_TESTS=OFF -DVESK_BENCH=OFF \
 	  -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
 	@MAKEFLAGS= cmake --build build-deb -j$(JOBS) -- --no-print-directory
 	@cd build-deb && rm -f vesk-native_*.deb && cpack -G DEB >/dev/null && ls "$$PWD"/vesk-native_*.deb

@@ -41,6 +41,9 @@ set(TSAN_TESTS
 list(TRANSFORM TSAN_TESTS PREPEND tests/unit/)
 add_executable(tsan_tests ${TSAN_TESTS} tests/support/Scratch.cpp)
 target_include_directories(tsan_tests PRIVATE tests)
+if(CMAKE_UNITY_BUILD)
+  target_compile_options(tsan_tests PRIVATE -Wno-subobject-linkage)  # see tests/CMakeLists.txt
+endif()
 target_link_libraries(tsan_tests PRIVATE vesk_tsan_core GTest::gtest GTest::gmock GTest::gtest_main)
 
 enable_testing()

@@ -31,14 +31,6 @@ std::string decimalText(double value) {
   return std::string(text, written.ptr);
 }
 
-std::string trimmed(const std::string& text) {
-  static constexpr const char* SPACE = " \t\n\r\f\v";
-  const auto first = text.find_first_not_of(SPACE);
-  if (first == std::string::npos) return "";
-  const auto last = text.find_last_not_of(SPACE);
-  return text.substr(first, last - first + 1);
-}
-
 // Runs the work on a thread of its own, detached: the session's start jobs may wait for seconds,
 // which the shared pool's few threads must not.
 template <class Work>

@@ -144,6 +144,14 @@ std::string speechLocaleIdentifier() {
   return "en_US";
 }
 
+std::string trimmed(const std::string& text) {
+  static constexpr const char* SPACE = " \t\n\r\f\v";
+  const auto first = text.find_first_not_of(SPACE);
+  if (first == std::string::npos) return "";
+  const auto last = text.find_last_not_of(SPACE);
+  return text.substr(first, last - first + 1);
+}
+
 namespace {
 
 // "48000 Hz, 2 ch": a format as the conversion messages name it.

@@ -19,6 +19,9 @@ class SpeechEngine;
 // "en_US" when none is set or the setting is C or POSIX.
 std::string speechLocaleIdentifier();
 
+// A result's words without the white space the recogniser leaves around them.
+std::string trimmed(const std::string& text);
+
 // Turns a live stream of PCM buffers into text with the on-device recogniser. Buffers in any
 // format are copied on the caller's thread, converted on the feed queue ("vesk.feed") into the
 // recogniser's format and handed to an unbounded input stream; a decoding thread of its own

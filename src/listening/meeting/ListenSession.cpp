@@ -32,14 +32,6 @@ namespace {
 
 const std::string COULDNT_HEAR = "Couldn\u2019t hear the Mac\u2019s sound: ";
 
-std::string trimmed(const std::string& text) {
-  static constexpr const char* SPACE = " \t\n\r\f\v";
-  const auto first = text.find_first_not_of(SPACE);
-  if (first == std::string::npos) return "";
-  const auto last = text.find_last_not_of(SPACE);
-  return text.substr(first, last - first + 1);
-}
-
 // Runs the work on a detached thread of its own: jobs that wait for a drain or a server must not
 // hold the shared pool's few threads.
 void launch(const char* name, std::function<void()> work) {

@@ -26,10 +26,8 @@ constexpr std::string_view CALENDAR_DENIED =
 // How far around an occurrence's start the store is asked for it.
 constexpr std::chrono::seconds LOOKUP_MARGIN{60};
 
-EventStore& storeOf(Context& context) { return eventStoreOf(context); }
-
 void requireAccess(Context& context) {
-  if (!storeOf(context).reachable()) {
+  if (!eventStoreOf(context).reachable()) {
     fail(context.console, CALENDAR_DENIED, EXIT_NOT_PERMITTED);
   }
 }
@@ -55,7 +53,7 @@ std::optional<TimePoint> dateField(const json& object, const char* key) {
 
 [[noreturn]] void listCalendars(Context& context) {
   requireAccess(context);
-  auto& store = storeOf(context);
+  auto& store = eventStoreOf(context);
   auto calendars = store.eventCalendars();
   auto defaultId = store.defaultEventCalendarId();
   auto list = json::array();
@@ -78,7 +76,7 @@ std::optional<TimePoint> dateField(const json& object, const char* key) {
   std::set<std::string> wanted(args.begin() + 3, args.end());
   requireAccess(context);
 
-  auto& store = storeOf(context);
+  auto& store = eventStoreOf(context);
   std::vector<std::string> selected;
   for (const auto& calendar : store.eventCalendars()) {
     if (wanted.count(calendar.id) > 0) selected.push_back(calendar.id);
@@ -91,7 +89,7 @@ std::optional<TimePoint> dateField(const json& object, const char* key) {
 }
 
 [[noreturn]] void addEvent(Context& context, const json& input) {
-  auto& store = storeOf(context);
+  auto& store = eventStoreOf(context);
   auto title = stringField(input, "title");
   auto calendarId = stringField(input, "calendarId");
   auto start = dateField(input, "start");
@@ -124,7 +122,7 @@ CalendarEvent occurrence(Context& context, const json& input) {
   auto id = stringField(input, "id");
   auto at = dateField(input, "at");
   if (!id || !at) usageError(context.console);
-  auto event = found(*id, *at, storeOf(context).events(*at - LOOKUP_MARGIN, *at + LOOKUP_MARGIN, {}));
+  auto event = found(*id, *at, eventStoreOf(context).events(*at - LOOKUP_MARGIN, *at + LOOKUP_MARGIN, {}));
   if (!event) fail(context.console, "That event isn't in your calendar any more.", EXIT_FAILED);
   if (!canChange(*event)) {
     fail(context.console, "Only its organiser can change that event.", EXIT_FAILED);
@@ -133,7 +131,7 @@ CalendarEvent occurrence(Context& context, const json& input) {
 }
 
 [[noreturn]] void updateEvent(Context& context, const json& input) {
-  auto& store = storeOf(context);
+  auto& store = eventStoreOf(context);
   CalendarEvent event = occurrence(context, input);
   if (auto title = stringField(input, "title"); title && !title->empty()) event.title = *title;
   if (auto start = dateField(input, "start")) event.start = *start;
@@ -155,7 +153,7 @@ CalendarEvent occurrence(Context& context, const json& input) {
 [[noreturn]] void deleteEvent(Context& context, const json& input) {
   CalendarEvent event = occurrence(context, input);
   try {
-    storeOf(context).removeOccurrence(event);
+    eventStoreOf(context).removeOccurrence(event);
   } catch (const EventStoreError& error) {
     fail(context.console, std::string("Couldn't delete the event: ") + error.what(), EXIT_FAILED);
   }

@@ -22,8 +22,6 @@ constexpr std::string_view REMINDERS_DENIED =
     "Reminders access denied. Allow Vesk in System Settings \u2192 Privacy & Security \u2192 "
     "Reminders.";
 
-EventStore& storeOf(Context& context) { return eventStoreOf(context); }
-
 // The JSON object argument; ends with the usage failure for anything else.
 json fields(Context& context, const std::string& text) {
   json value = json::parse(text, nullptr, false);
@@ -33,14 +31,14 @@ json fields(Context& context, const std::string& text) {
 
 // The reminder with that identifier in the app's list; ends with status 4 when there is none.
 Reminder inVesk(Context& context, const StoreCalendar& list, const std::string& id) {
-  auto reminder = storeOf(context).reminder(list.id, id);
+  auto reminder = eventStoreOf(context).reminder(list.id, id);
   if (!reminder) fail(context.console, "No such reminder in Vesk", EXIT_NOT_IN_LIST);
   return *reminder;
 }
 
 Reminder save(Context& context, const Reminder& reminder) {
   try {
-    return storeOf(context).saveReminder(reminder);
+    return eventStoreOf(context).saveReminder(reminder);
   } catch (const EventStoreError& error) {
     fail(context.console, std::string("Reminders: ") + error.what(), EXIT_FAILED);
   }
@@ -48,7 +46,7 @@ Reminder save(Context& context, const Reminder& reminder) {
 
 [[noreturn]] void openReminders(Context& context, const StoreCalendar& list) {
   auto replyList = json::array();
-  for (const auto& reminder : storeOf(context).reminders(list.id)) {
+  for (const auto& reminder : eventStoreOf(context).reminders(list.id)) {
     if (!reminder.completed) replyList.push_back(reminderJSON(reminder));
   }
   reply(context.console, replyList);
@@ -60,7 +58,7 @@ Reminder save(Context& context, const Reminder& reminder) {
   auto since = day ? localCalendar::moment(*day) : std::nullopt;
   if (!since) usageError(context.console);
   auto replyList = json::array();
-  for (const auto& reminder : storeOf(context).reminders(list.id)) {
+  for (const auto& reminder : eventStoreOf(context).reminders(list.id)) {
     if (!reminder.completed || !reminder.completionDate || *reminder.completionDate < *since) {
       continue;
     }
@@ -91,7 +89,7 @@ Reminder save(Context& context, const Reminder& reminder) {
                                  const std::string& id) {
   Reminder reminder = inVesk(context, list, id);
   try {
-    storeOf(context).removeReminder(reminder);
+    eventStoreOf(context).removeReminder(reminder);
   } catch (const EventStoreError& error) {
     fail(context.console, std::string("Reminders: ") + error.what(), EXIT_FAILED);
   }
@@ -101,7 +99,7 @@ Reminder save(Context& context, const Reminder& reminder) {
 }  // namespace
 
 void runReminders(Context& context, const std::vector<std::string>& args) {
-  auto& store = storeOf(context);
+  auto& store = eventStoreOf(context);
   const std::string& word = args.at(0);
   if (word == "reminders-access" && args.size() == 1) {
     reply(context.console, {{"access", store.reachable()}});

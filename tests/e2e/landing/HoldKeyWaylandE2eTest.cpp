@@ -32,7 +32,7 @@ std::string joined(const std::vector<std::string>& lines) {
   return text;
 }
 
-std::string run(const std::string& program, const std::vector<std::string>& args) {
+std::string runTool(const std::string& program, const std::vector<std::string>& args) {
   RunOptions options;
   options.timeoutSeconds = 10;
   return runProgram(program, args, options).out;
@@ -41,7 +41,7 @@ std::string run(const std::string& program, const std::vector<std::string>& args
 class WaylandHoldKey : public ::testing::Test {
  protected:
   void SetUp() override {
-    run("/usr/bin/busctl", {"--user", "set-property", "org.a11y.Bus", "/org/a11y/bus",
+    runTool("/usr/bin/busctl", {"--user", "set-property", "org.a11y.Bus", "/org/a11y/bus",
                             "org.a11y.Status", "IsEnabled", "b", "true"});
   }
 
@@ -103,12 +103,12 @@ TEST_F(SwayLaneHoldKey, LandsThroughTheVirtualKeyboardAndPutsTheClipboardBack) {
   EXPECT_TRUE(window->waitForLine(
       [](const std::string& l) { return l == "changed plain 'hello from vesk'"; }, 3s))
       << joined(window->lines());
-  EXPECT_EQ(run("/usr/bin/wl-paste", {"--no-newline"}), "the user's own");
+  EXPECT_EQ(runTool("/usr/bin/wl-paste", {"--no-newline"}), "the user's own");
 
   bridge->write("stop\n");
   EXPECT_EQ(bridge->waitExit(3s), 0);
   // The user's clipboard outlives the bridge that put it back.
-  EXPECT_EQ(run("/usr/bin/wl-paste", {"--no-newline"}), "the user's own");
+  EXPECT_EQ(runTool("/usr/bin/wl-paste", {"--no-newline"}), "the user's own");
   const std::string log = landingLog();
   EXPECT_NE(log.find(" backends wayland {\"clipboard\":\"data-control\",\"front\":\"sway\","
                      "\"keys\":\"none\",\"paste\":\"virtual-keyboard\"}\n"),
@@ -121,7 +121,7 @@ TEST_F(SwayLaneHoldKey, LandsThroughTheVirtualKeyboardAndPutsTheClipboardBack) {
   EXPECT_NE(log.find(" landed pasted {\"app\":\"entry-window.py\"}\n"), std::string::npos) << log;
 
   // Without a keyboard device the hold key cannot be watched: never "denied".
-  EXPECT_EQ(run(VESK_BINARY, {"permission", "accessibility"}), "{\"status\":\"not-asked\"}");
+  EXPECT_EQ(runTool(VESK_BINARY, {"permission", "accessibility"}), "{\"status\":\"not-asked\"}");
 }
 
 TEST_F(SwayLaneHoldKey, APasswordFieldIsNeverTypedInto) {
@@ -129,10 +129,10 @@ TEST_F(SwayLaneHoldKey, APasswordFieldIsNeverTypedInto) {
   auto bridge = startBridge();
   bridge->write("{\"land\":\"never typed\",\"app\":" + std::to_string(window->pid()) + "}\n");
   EXPECT_EQ(waitFor(*bridge, "landed")["how"], "copied");
-  EXPECT_EQ(run("/usr/bin/wl-paste", {"--no-newline"}), "never typed");
+  EXPECT_EQ(runTool("/usr/bin/wl-paste", {"--no-newline"}), "never typed");
   bridge->closeInput();
   EXPECT_EQ(bridge->waitExit(3s), 0);
-  EXPECT_EQ(run("/usr/bin/wl-paste", {"--no-newline"}), "never typed");  // still there to paste
+  EXPECT_EQ(runTool("/usr/bin/wl-paste", {"--no-newline"}), "never typed");  // still there to paste
   EXPECT_EQ(joined(window->lines()).find("changed secret"), std::string::npos);
 }
 
@@ -151,7 +151,7 @@ TEST_F(MutterLaneHoldKey, LandsThroughGnomesRemoteDesktopWithTheClipboardOfXwayl
   EXPECT_TRUE(window->waitForLine(
       [](const std::string& l) { return l == "changed plain 'hello from vesk'"; }, 3s))
       << joined(window->lines());
-  EXPECT_EQ(run("/usr/bin/xclip", {"-o", "-selection", "clipboard"}), "the user's own");
+  EXPECT_EQ(runTool("/usr/bin/xclip", {"-o", "-selection", "clipboard"}), "the user's own");
   bridge->write("stop\n");
   EXPECT_EQ(bridge->waitExit(3s), 0);
   const std::string log = landingLog();

@@ -5,12 +5,12 @@
 namespace {
 
 // The whole question may take this many call limits.
-constexpr int CALLS_PER_QUESTION = 4;
+constexpr int FOCUS_CALLS = 4;
 
 }  // namespace
 
 Focus AtspiFocusReader::focusIn(long pid, std::chrono::milliseconds callLimit) {
-  auto desktop = AtspiDesktop::ask(callLimit, CALLS_PER_QUESTION);
+  auto desktop = AtspiDesktop::ask(callLimit, FOCUS_CALLS);
   if (!desktop) return Focus::unknown();
   auto app = desktop->applicationOf(pid);
   if (!app) return Focus::unknown();

@@ -7,7 +7,7 @@
 namespace {
 
 // A question may take this many call limits.
-constexpr int CALLS_PER_QUESTION = 4;
+constexpr int WINDOW_LIST_CALLS = 4;
 // The top-level elements of an application looked at, at most.
 constexpr int MOST_WINDOWS = 50;
 
@@ -38,13 +38,13 @@ AppWindow describe(AtspiAccessible* app) {
 AtspiWindowList::AtspiWindowList(std::chrono::milliseconds callLimit) : callLimit_(callLimit) {}
 
 bool AtspiWindowList::available() {
-  auto desktop = AtspiDesktop::ask(callLimit_, CALLS_PER_QUESTION);
+  auto desktop = AtspiDesktop::ask(callLimit_, WINDOW_LIST_CALLS);
   return desktop && desktop->answers();
 }
 
 std::vector<AppWindow> AtspiWindowList::appWindows() {
   std::vector<AppWindow> windows;
-  auto desktop = AtspiDesktop::ask(callLimit_, CALLS_PER_QUESTION);
+  auto desktop = AtspiDesktop::ask(callLimit_, WINDOW_LIST_CALLS);
   if (!desktop) return windows;
   for (auto& app : desktop->applications()) {
     bool framed = false;
@@ -63,7 +63,7 @@ std::vector<AppWindow> AtspiWindowList::appWindows() {
 }
 
 std::optional<AppWindow> AtspiWindowList::activeWindow() {
-  auto desktop = AtspiDesktop::ask(callLimit_, CALLS_PER_QUESTION);
+  auto desktop = AtspiDesktop::ask(callLimit_, WINDOW_LIST_CALLS);
   if (!desktop) return std::nullopt;
   auto apps = desktop->applications();
   for (auto& app : apps) {

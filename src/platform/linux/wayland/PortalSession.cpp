@@ -11,7 +11,7 @@ constexpr const char* PORTAL = "org.freedesktop.portal.Desktop";
 constexpr const char* PORTAL_PATH = "/org/freedesktop/portal/desktop";
 constexpr const char* REMOTE_DESKTOP = "org.freedesktop.portal.RemoteDesktop";
 constexpr const char* REQUEST = "org.freedesktop.portal.Request";
-constexpr const char* SESSION = "org.freedesktop.portal.Session";
+constexpr const char* SESSION_INTERFACE = "org.freedesktop.portal.Session";
 
 constexpr guint32 DEVICE_KEYBOARD = 1;
 constexpr guint32 PERSIST_WHILE_RUNNING = 1;
@@ -101,7 +101,7 @@ GVariant* options(const std::string& token,
 }
 
 void closeSession(DBusLink& link, const std::string& handle, std::chrono::milliseconds limit) {
-  link.call(PORTAL, handle, SESSION, "Close", nullptr, nullptr, limit);
+  link.call(PORTAL, handle, SESSION_INTERFACE, "Close", nullptr, nullptr, limit);
 }
 
 }  // namespace

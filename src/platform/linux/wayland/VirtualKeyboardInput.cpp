@@ -6,7 +6,7 @@
 namespace {
 
 // Connecting, reading the seat's keymap and uploading it: a few answers of the compositor.
-constexpr std::chrono::milliseconds SETUP_LIMIT{2000};
+constexpr std::chrono::milliseconds KEYBOARD_SETUP_LIMIT{2000};
 
 }  // namespace
 
@@ -35,7 +35,7 @@ std::shared_ptr<VirtualKeyboard> VirtualKeyboardInput::keyboard() {
     if (keyboard_) return keyboard_;
   }
   std::shared_ptr<VirtualKeyboard> made =
-      VirtualKeyboard::create(std::chrono::steady_clock::now() + SETUP_LIMIT);
+      VirtualKeyboard::create(std::chrono::steady_clock::now() + KEYBOARD_SETUP_LIMIT);
   if (!made) return nullptr;
   std::lock_guard lock(mutex_);
   if (!keyboard_) keyboard_ = std::move(made);  // else another thread's keyboard came first

@@ -21,14 +21,6 @@ constexpr std::chrono::milliseconds HAND_OVER_LIMIT{900};
 // The selection protocol's own targets, which are no contents.
 constexpr const char* PROTOCOL_TARGETS[] = {"TARGETS", "TIMESTAMP", "MULTIPLE", "SAVE_TARGETS"};
 
-struct XFreeDeleter {
-  void operator()(void* data) const { XFree(data); }
-};
-
-// A requestor that vanishes mid-transfer makes the server answer with an error, which the
-// default handler would end the process for. Errors here only mean a transfer failed.
-int ignoreError(Display*, XErrorEvent*) { return 0; }
-
 Atom atom(Display* d, const char* name) { return XInternAtom(d, name, False); }
 
 std::string nameOf(Display* d, Atom value) {
@@ -47,7 +39,7 @@ bool readable(Display* d, std::chrono::steady_clock::time_point deadline) {
 
 }  // namespace
 
-X11Clipboard::X11Clipboard() { XSetErrorHandler(ignoreError); }
+X11Clipboard::X11Clipboard() { XSetErrorHandler(ignoreXError); }
 
 X11Clipboard::~X11Clipboard() {
   stopping_ = true;

@@ -12,17 +12,9 @@ namespace {
 
 constexpr int ICON_SIZE = 64;
 
-struct XFreeDeleter {
-  void operator()(void* data) const { XFree(data); }
-};
-
-// A window that vanishes while we read it makes the server answer with an error; the default
-// handler would end the process. Errors only mean "no value" here.
-int ignoreError(Display*, XErrorEvent*) { return 0; }
-
 class ErrorsIgnored {
  public:
-  ErrorsIgnored() : previous_(XSetErrorHandler(ignoreError)) {}
+  ErrorsIgnored() : previous_(XSetErrorHandler(ignoreXError)) {}
   ~ErrorsIgnored() { XSetErrorHandler(previous_); }
   ErrorsIgnored(const ErrorsIgnored&) = delete;
   ErrorsIgnored& operator=(const ErrorsIgnored&) = delete;

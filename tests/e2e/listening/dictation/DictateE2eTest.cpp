@@ -23,14 +23,11 @@
 using nlohmann::json;
 using namespace std::chrono_literals;
 
+#include "support/Services.h"
+
 namespace {
 
 const std::string RECORDINGS = "/usr/share/pocketsphinx/test/data/";
-
-void requireServices() {
-  ASSERT_NE(std::getenv("VESK_TEST_SERVICES"), nullptr)
-      << "the test services are not running: run through tests/services/with-services.sh";
-}
 
 // Plays a 16 kHz mono 16-bit raw recording into the virtual microphone; returns when played.
 void playRaw(const std::string& file) {

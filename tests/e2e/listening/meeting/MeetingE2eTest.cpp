@@ -12,6 +12,7 @@
 #include <sstream>
 #include <thread>
 
+#include "support/Files.h"
 #include "support/BackgroundProgram.h"
 #include "support/FullFileSystem.h"
 #include "support/Heard.h"
@@ -47,13 +48,6 @@ void play(const Scratch& scratch, const std::string& sink, const std::string& te
 }
 
 // The whole text of a file ("" when there is none).
-std::string contentsOf(const std::filesystem::path& path) {
-  std::ifstream file(path);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
 // The records of a transcript's text; every line must be one whole JSON object ended by "\n".
 std::vector<json> wholeRecords(const std::string& text) {
   std::vector<json> records;
@@ -96,7 +90,7 @@ class MeetingE2eTest : public ::testing::Test {
         [&text](const std::string& line) { return line.find(text) != std::string::npos; }, limit);
   }
   // The transcript's records; every line must be one whole JSON object.
-  std::vector<json> transcript() { return wholeRecords(contentsOf(meetings() / (ID + ".jsonl"))); }
+  std::vector<json> transcript() { return wholeRecords(fileText(meetings() / (ID + ".jsonl"))); }
   // Everything each side said, from the lines or the records.
   static std::map<std::string, std::string> said(const std::vector<json>& items) {
     std::map<std::string, std::string> words;
@@ -301,7 +295,7 @@ TEST_F(MeetingE2eTest, KilledAtAnyMomentTheTranscriptHoldsWholeLinesAndAllAnnoun
       process->signal(SIGKILL);
       ASSERT_EQ(process->waitExit(5s), 128 + SIGKILL);
     }
-    const auto records = wholeRecords(contentsOf(meetings() / (id + ".jsonl")));
+    const auto records = wholeRecords(fileText(meetings() / (id + ".jsonl")));
     for (const auto& line : announced(*process)) {
       EXPECT_NE(std::find(records.begin(), records.end(), line), records.end()) << line.dump();
       ++seen;
@@ -348,12 +342,12 @@ TEST_F(MeetingE2eTest, AFullDataFolderLosesLinesWholeAndTheMeetingGoesOn) {
             std::string::npos)
       << process.err();
 
-  const std::string text = contentsOf(folder / (ID + ".jsonl"));
+  const std::string text = fileText(folder / (ID + ".jsonl"));
   ASSERT_EQ(text.substr(0, filled.size()), filled);
   const auto records = wholeRecords(text.substr(filled.size()));
   ASSERT_FALSE(records.empty());
   EXPECT_EQ(records.back(), announced(process).back());
-  const std::string log = contentsOf(folder / (ID + ".log"));
+  const std::string log = fileText(folder / (ID + ".log"));
   ASSERT_EQ(log.substr(0, logged.size()), logged);
   std::istringstream lines(log.substr(logged.size()));
   const std::regex logLine(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z meeting .*)");

@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "support/Files.h"
 #include "support/Run.h"
 #include "support/Scratch.h"
 
@@ -33,11 +34,6 @@ void requireDisplay() {
 constexpr const char* ICON_SVG =
     R"(<svg xmlns="http://www.w3.org/2000/svg" width="16" height="16">)"
     R"(<rect width="16" height="8" fill="#3070c0"/></svg>)";
-
-void write(const fs::path& file, const std::string& text) {
-  fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << text;
-}
 
 std::string desktopEntry(const std::string& name, const std::string& exec,
                          const std::string& icon, const std::string& extra = "") {
@@ -85,8 +81,8 @@ const json* named(const json& list, const std::string& key, const std::string& v
 class DesktopFixture {
  public:
   DesktopFixture() {
-    write(icon(), ICON_SVG);
-    write(scratch.dataHome() / "icons/hicolor/scalable/apps/vesk-themed.svg", ICON_SVG);
+    writeFile(icon(), ICON_SVG);
+    writeFile(scratch.dataHome() / "icons/hicolor/scalable/apps/vesk-themed.svg", ICON_SVG);
     options.env = scratch.env();
     options.env["XDG_DATA_DIRS"] = outside().string() + ":/usr/local/share:/usr/share";
   }
@@ -177,7 +173,7 @@ TEST(AppsE2e, RunningAppsListsAGtkWindowByItsEntryOrClassAndSeesItMinimised) {
   ASSERT_NE(bare, nullptr) << unclaimed.dump();
   EXPECT_EQ(pngShape((*bare)["icon"]), RGBA_64);
 
-  write(fixture.apps() / "vesk-dialog.desktop",
+  writeFile(fixture.apps() / "vesk-dialog.desktop",
         desktopEntry("Fixture Dialog", "zenity --info", fixture.icon().string(),
                      "StartupWMClass=" + windowClass + "\n"));
   auto hasDialog = [](const json& r) { return named(r["apps"], "name", "Fixture Dialog"); };
@@ -213,15 +209,15 @@ TEST(AppsE2e, RunningAppsWithoutADisplayIsEmpty) {
 TEST(AppsE2e, BrowsersAreTheHttpsHandlersInAcceptedFoldersAndTheDefaultMayLieElsewhere) {
   DesktopFixture fixture;
   std::string https = "MimeType=x-scheme-handler/http;x-scheme-handler/https;\n";
-  write(fixture.apps() / "vesk-browser.desktop",
+  writeFile(fixture.apps() / "vesk-browser.desktop",
         desktopEntry("Fixture Browser", "true %U", fixture.icon().string(), https));
-  write(fixture.apps() / "vesk-themed-browser.desktop",
+  writeFile(fixture.apps() / "vesk-themed-browser.desktop",
         desktopEntry("Themed Browser", "true %U", "vesk-themed", https));
-  write(fixture.apps() / "mimeinfo.cache",
+  writeFile(fixture.apps() / "mimeinfo.cache",
         "[MIME Cache]\nx-scheme-handler/https=vesk-browser.desktop;vesk-themed-browser.desktop;\n");
-  write(fixture.outside() / "applications/vesk-portable.desktop",
+  writeFile(fixture.outside() / "applications/vesk-portable.desktop",
         desktopEntry("Portable Browser", "true %U", "no-such-icon-anywhere", https));
-  write(fixture.outside() / "applications/mimeinfo.cache",
+  writeFile(fixture.outside() / "applications/mimeinfo.cache",
         "[MIME Cache]\nx-scheme-handler/https=vesk-portable.desktop;\n");
 
   json first = replyOf({"browsers"}, fixture.options);
@@ -235,7 +231,7 @@ TEST(AppsE2e, BrowsersAreTheHttpsHandlersInAcceptedFoldersAndTheDefaultMayLieEls
   EXPECT_EQ(pngShape((*themed)["icon"]), RGBA_64);
   EXPECT_EQ(named(first["browsers"], "name", "vesk-portable"), nullptr);
 
-  write(fixture.scratch.configHome() / "mimeapps.list",
+  writeFile(fixture.scratch.configHome() / "mimeapps.list",
         "[Default Applications]\nx-scheme-handler/https=vesk-portable.desktop\n");
   json second = replyOf({"browsers"}, fixture.options);
   EXPECT_EQ(second["macDefault"],
@@ -245,15 +241,15 @@ TEST(AppsE2e, BrowsersAreTheHttpsHandlersInAcceptedFoldersAndTheDefaultMayLieEls
 
 TEST(AppsE2e, OpenerFindsTheHandlerOfASchemeOrAFileTypeOrNull) {
   DesktopFixture fixture;
-  write(fixture.apps() / "vesk-mail.desktop",
+  writeFile(fixture.apps() / "vesk-mail.desktop",
         desktopEntry("Fixture Mail", "true %u", "", "MimeType=x-scheme-handler/mailto;\n"));
-  write(fixture.apps() / "vesk-text.desktop",
+  writeFile(fixture.apps() / "vesk-text.desktop",
         desktopEntry("Fixture Text", "true %f", "", "MimeType=text/plain;\n"));
-  write(fixture.apps() / "mimeinfo.cache",
+  writeFile(fixture.apps() / "mimeinfo.cache",
         "[MIME Cache]\nx-scheme-handler/mailto=vesk-mail.desktop;\n"
         "text/plain=vesk-text.desktop;\n");
   fs::path note = fixture.scratch.root() / "note.txt";
-  write(note, "plain words\n");
+  writeFile(note, "plain words\n");
 
   EXPECT_EQ(replyOf({"opener", "mailto:someone@example.org"}, fixture.options),
             json({{"app", (fixture.apps() / "vesk-mail.desktop").string()}}));
@@ -272,7 +268,7 @@ TEST(AppsE2e, ChromeProfilesFromTheStateFileOrNone) {
   EXPECT_EQ(absent.out, "[]");
   EXPECT_EQ(absent.status, 0);
 
-  write(scratch.home() / ".config/google-chrome/Local State",
+  writeFile(scratch.home() / ".config/google-chrome/Local State",
         R"({"profile":{"info_cache":{)"
         R"("Default":{"user_name":"a@example.org","active_time":1733700000.25},)"
         R"("Profile 2":{"user_name":"","active_time":5},)"
@@ -292,11 +288,11 @@ TEST(AppsE2e, ChromeOpenStartsTheEntryWithoutAShellAndReportsFailures) {
   options.env = scratch.env();
   fs::path record = scratch.root() / "args";
   std::string partial = record.string() + ".tmp";
-  write(scratch.root() / "record.sh", "printf '%s\\n' \"$@\" > '" + partial + "'\n" +
+  writeFile(scratch.root() / "record.sh", "printf '%s\\n' \"$@\" > '" + partial + "'\n" +
                                           "mv '" + partial + "' '" + record.string() + "'\n");
   fs::path entry = scratch.dataHome() / "applications/vesk-chrome.desktop";
   // Besides the URL codes, the entry's file (%k), icon (%i), name (%c) and a literal "%".
-  write(entry, desktopEntry("Fixture Chrome",
+  writeFile(entry, desktopEntry("Fixture Chrome",
                             "/bin/sh " + (scratch.root() / "record.sh").string() +
                                 " %k %i %c 100%% %U",
                             "vesk-icon"));
@@ -316,7 +312,7 @@ TEST(AppsE2e, ChromeOpenStartsTheEntryWithoutAShellAndReportsFailures) {
   EXPECT_FALSE(fs::exists(fs::current_path() / "pwned"));
 
   fs::path failing = scratch.dataHome() / "applications/vesk-failing.desktop";
-  write(failing, desktopEntry("Failing", "/bin/false %U", ""));
+  writeFile(failing, desktopEntry("Failing", "/bin/false %U", ""));
   RunResult refused = runVesk({"chrome-open", failing.string(), "Default", "https://a.example"},
                               options);
   EXPECT_EQ(refused.status, 1);
@@ -324,7 +320,7 @@ TEST(AppsE2e, ChromeOpenStartsTheEntryWithoutAShellAndReportsFailures) {
   EXPECT_EQ(refused.out, "");
 
   fs::path missing = scratch.dataHome() / "applications/vesk-missing.desktop";
-  write(missing, desktopEntry("Missing", "/nonexistent/vesk-browser %U", ""));
+  writeFile(missing, desktopEntry("Missing", "/nonexistent/vesk-browser %U", ""));
   for (const fs::path& app : {missing, scratch.root() / "no-entry.desktop"}) {
     RunResult unstarted = runVesk({"chrome-open", app.string(), "Default", "https://a.example"},
                                   options);

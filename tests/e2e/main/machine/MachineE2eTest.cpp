@@ -31,7 +31,7 @@ constexpr const char* MUSIC = "org.mpris.MediaPlayer2.GnomeMusic";
 constexpr const char* SPOTIFY = "org.mpris.MediaPlayer2.spotify";
 
 // The reply of a command that must succeed.
-std::string replyOf(const std::vector<std::string>& args, const RunOptions& options = {}) {
+std::string answerOf(const std::vector<std::string>& args, const RunOptions& options = {}) {
   RunResult r = runVesk(args, options);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
@@ -44,7 +44,7 @@ std::string replyOnceTrue(const std::vector<std::string>& args,
   std::string answer;
   for (auto until = std::chrono::steady_clock::now() + 5s; std::chrono::steady_clock::now() < until;
        std::this_thread::sleep_for(50ms)) {
-    answer = replyOf(args);
+    answer = answerOf(args);
     if (test(answer)) break;
   }
   return answer;
@@ -91,7 +91,7 @@ TEST(MachineE2e, MicUsersGivesAnEmptyNameToARecorderWithoutOne) {
     std::string answer;
     for (int i = 0; i < 100 && answer != wanted; ++i) {
       if (i > 0) std::this_thread::sleep_for(50ms);
-      answer = replyOf({"mic-users"}, server.clientOptions());
+      answer = answerOf({"mic-users"}, server.clientOptions());
     }
     return answer;
   };
@@ -109,7 +109,7 @@ TEST(MachineE2e, MicUsersWithoutASoundServerIsEmpty) {
   Scratch scratch;
   RunOptions options;
   options.env["PULSE_SERVER"] = "unix:" + (scratch.root() / "nobody-here").string();
-  EXPECT_EQ(replyOf({"mic-users"}, options), "[]");
+  EXPECT_EQ(answerOf({"mic-users"}, options), "[]");
 }
 
 TEST(MachineE2e, MicUserWatchWritesItsFirstLineAtOnceAndNeverEnds) {
@@ -225,7 +225,7 @@ TEST(MachineE2e, AudioRouteFollowsTheDefaultOutputsBus) {
   server.setDefaultSink("dock");
   EXPECT_EQ(runVesk({"audio-route"}, server.clientOptions()).out, "speakers\n");
   // The test services' output is a null sink on no bus at all.
-  EXPECT_EQ(replyOf({"audio-route"}), "speakers\n");
+  EXPECT_EQ(answerOf({"audio-route"}), "speakers\n");
 
   RunOptions nobody;
   nobody.env["PULSE_SERVER"] = "unix:" + (scratch.root() / "nobody-here").string();
@@ -254,12 +254,12 @@ TEST(MachineE2e, MusicHushPausesThePlayingPlayerOnly) {
   requireServices();
   MprisPeer spotify(SPOTIFY, "Playing");
   MprisPeer music(MUSIC, "Paused");
-  EXPECT_EQ(replyOf({"music-hush"}), R"(["spotify"])");
+  EXPECT_EQ(answerOf({"music-hush"}), R"(["spotify"])");
   EXPECT_EQ(spotify.status(), "Paused");
   EXPECT_EQ(spotify.pauses(), 1);
   EXPECT_EQ(music.pauses(), 0);
   // Both paused now: nothing more to hush.
-  EXPECT_EQ(replyOf({"music-hush"}), "[]");
+  EXPECT_EQ(answerOf({"music-hush"}), "[]");
   EXPECT_EQ(spotify.pauses(), 1);
 }
 
@@ -267,12 +267,12 @@ TEST(MachineE2e, MusicPlayResumesRunningPlayersAndStartsNone) {
   requireServices();
   {
     MprisPeer spotify(SPOTIFY, "Paused");
-    EXPECT_EQ(replyOf({"music-play", "spotify", "music"}), "[]");
+    EXPECT_EQ(answerOf({"music-play", "spotify", "music"}), "[]");
     EXPECT_EQ(spotify.plays(), 1);
     EXPECT_EQ(spotify.status(), "Playing");
   }
-  EXPECT_EQ(replyOf({"music-hush"}), "[]");
-  EXPECT_EQ(replyOf({"music-play", "music"}), "[]");
+  EXPECT_EQ(answerOf({"music-hush"}), "[]");
+  EXPECT_EQ(answerOf({"music-play", "music"}), "[]");
 }
 
 TEST(MachineE2e, MusicHushAndPlayReachARealPlayer) {
@@ -295,9 +295,9 @@ TEST(MachineE2e, MusicHushAndPlayReachARealPlayer) {
   // The player registers its own name; a stand-in answers for it under Spotify's.
   MprisPeer spotify(SPOTIFY, "", 0ms, mpv);
 
-  EXPECT_EQ(replyOf({"music-hush"}), R"(["spotify"])");
+  EXPECT_EQ(answerOf({"music-hush"}), R"(["spotify"])");
   EXPECT_EQ(statusOnceIs("Paused"), "Paused");
-  EXPECT_EQ(replyOf({"music-play", "spotify"}), "[]");
+  EXPECT_EQ(answerOf({"music-play", "spotify"}), "[]");
   EXPECT_EQ(statusOnceIs("Playing"), "Playing");
 }
 
@@ -305,7 +305,7 @@ TEST(MachineE2e, APlayerThatDoesNotAnswerCostsTwoSecondsAndIsNotNamed) {
   requireServices();
   MprisPeer stuck(MUSIC, "Playing", 2300ms);
   auto started = std::chrono::steady_clock::now();
-  EXPECT_EQ(replyOf({"music-hush"}), "[]");
+  EXPECT_EQ(answerOf({"music-hush"}), "[]");
   auto took = std::chrono::steady_clock::now() - started;
   EXPECT_GE(took, 1900ms);
   EXPECT_LT(took, 2900ms);
@@ -345,8 +345,8 @@ TEST(MachineE2e, SoundWithoutASoundServerFailsAndUnknownNamesAreUsageErrors) {
 }
 
 TEST(MachineE2e, DeviceIdIsStableUpperCaseAndNotTheMachineId) {
-  std::string first = replyOf({"device-id"});
-  EXPECT_EQ(replyOf({"device-id"}), first);
+  std::string first = answerOf({"device-id"});
+  EXPECT_EQ(answerOf({"device-id"}), first);
   std::string id = json::parse(first).at("id");
   EXPECT_TRUE(std::regex_match(id, std::regex("[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}"))) << id;
   std::string machineId;
@@ -361,13 +361,13 @@ TEST(MachineE2e, ExcludeFromBackupMarksARealFileAndFailsOnAMissingOne) {
   Scratch scratch;
   auto file = scratch.root() / "meeting.jsonl";
   std::ofstream(file) << "{}\n";
-  EXPECT_EQ(replyOf({"exclude-from-backup", file.string()}), R"({"excluded":true})");
+  EXPECT_EQ(answerOf({"exclude-from-backup", file.string()}), R"({"excluded":true})");
   char value[16] = {};
   ssize_t size = getxattr(file.c_str(), "user.xdg.robots.backup", value, sizeof value);
   EXPECT_EQ(std::string(value, size > 0 ? static_cast<size_t>(size) : 0), "false");
   // Marking again changes nothing.
-  EXPECT_EQ(replyOf({"exclude-from-backup", file.string()}), R"({"excluded":true})");
-  EXPECT_EQ(replyOf({"exclude-from-backup", scratch.root().string()}), R"({"excluded":true})");
+  EXPECT_EQ(answerOf({"exclude-from-backup", file.string()}), R"({"excluded":true})");
+  EXPECT_EQ(answerOf({"exclude-from-backup", scratch.root().string()}), R"({"excluded":true})");
 
   RunResult missing = runVesk({"exclude-from-backup", (scratch.root() / "gone").string()});
   EXPECT_EQ(missing.status, 1);
@@ -376,7 +376,7 @@ TEST(MachineE2e, ExcludeFromBackupMarksARealFileAndFailsOnAMissingOne) {
 }
 
 TEST(MachineE2e, MemoryListsTheBridgeAndTheProcessThatStartedIt) {
-  json records = json::parse(replyOf({"memory", "extra"}));
+  json records = json::parse(answerOf({"memory", "extra"}));
   ASSERT_TRUE(records.is_array());
   std::string self;
   std::ifstream("/proc/self/comm") >> self;

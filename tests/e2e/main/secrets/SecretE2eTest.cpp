@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "support/Files.h"
 #include "support/BackgroundProgram.h"
 #include "support/LiveProcess.h"
 #include "support/PrivateStore.h"
@@ -147,13 +148,6 @@ class PrivateKeyring {
 };
 
 // The whole text of a file, "" when it can't be read.
-std::string contentsOf(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
 // The process and all its descendants, by their parents in /proc.
 std::vector<pid_t> processTree(pid_t root) {
   std::vector<pid_t> tree{root};
@@ -161,7 +155,7 @@ std::vector<pid_t> processTree(pid_t root) {
     for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
       const std::string name = entry.path().filename();
       if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-      const std::string stat = contentsOf(entry.path() / "stat");
+      const std::string stat = fileText(entry.path() / "stat");
       std::istringstream after(stat.substr(stat.rfind(')') + 1));
       std::string state;
       pid_t parent = 0;
@@ -288,7 +282,7 @@ TEST(SecretE2e, ASecretShowsOnlyInTheReplyOfGet) {
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   for (pid_t pid : processTree(set.pid())) {
     for (const char* part : {"cmdline", "environ"}) {
-      const std::string text = contentsOf("/proc/" + std::to_string(pid) + "/" + part);
+      const std::string text = fileText("/proc/" + std::to_string(pid) + "/" + part);
       EXPECT_EQ(text.find(value), std::string::npos) << "pid " << pid << " " << part;
     }
   }
@@ -308,6 +302,6 @@ TEST(SecretE2e, ASecretShowsOnlyInTheReplyOfGet) {
   // Nothing the bridge wrote under the scratch HOME (logs, caches) holds it.
   for (const auto& entry : std::filesystem::recursive_directory_iterator(keyring.bus().scratch().home())) {
     if (!entry.is_regular_file() || entry.path().string().find("keyrings") != std::string::npos) continue;
-    EXPECT_EQ(contentsOf(entry.path()).find(value), std::string::npos) << entry.path();
+    EXPECT_EQ(fileText(entry.path()).find(value), std::string::npos) << entry.path();
   }
 }

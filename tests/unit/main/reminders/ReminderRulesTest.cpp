@@ -38,7 +38,7 @@ RecurrenceRule rule(RecurrenceRule::Frequency frequency, int interval = 1, bool 
   return made;
 }
 
-DueDate day(int year, int month, int dayOfMonth) { return DueDate{year, month, dayOfMonth, {}, {}}; }
+DueDate dueDay(int year, int month, int dayOfMonth) { return DueDate{year, month, dayOfMonth, {}, {}}; }
 
 DueDate dayAt(int year, int month, int dayOfMonth, int hour, int minute) {
   return DueDate{year, month, dayOfMonth, hour, minute};
@@ -92,7 +92,7 @@ TEST_F(ReminderRulesTest, ReminderObjectKeysFollowWhatIsSet) {
   reminder.id = "r1";
   EXPECT_EQ(reminderJSON(reminder), (json{{"id", "r1"}, {"title", ""}, {"alert", false}}));
 
-  reminder.due = day(2025, 3, 1);
+  reminder.due = dueDay(2025, 3, 1);
   reminder.priority = 7;
   reminder.notes = "n";
   reminder.url = "https://example.com";
@@ -119,7 +119,7 @@ TEST_F(ReminderRulesTest, AlertMomentIsFixedOrRelativeToTheDueMoment) {
   reminder.due = dayAt(2025, 3, 1, 10, 0);
   EXPECT_EQ(reminderJSON(reminder)["alertAt"], "2025-03-01 09:45");
 
-  reminder.due = day(2025, 3, 1);
+  reminder.due = dueDay(2025, 3, 1);
   reminder.alarms = {standardAlarm(*reminder.due)};
   EXPECT_EQ(reminderJSON(reminder)["alertAt"], "2025-03-01 09:00");
 
@@ -144,7 +144,7 @@ TEST_F(ReminderRulesTest, DaysReadInTheirPatternOnly) {
 
 TEST_F(ReminderRulesTest, SettingADueDayWithoutAlertDropsTheAlert) {
   Reminder reminder;
-  reminder.due = day(2025, 3, 1);
+  reminder.due = dueDay(2025, 3, 1);
   reminder.alarms = {standardAlarm(*reminder.due)};
   auto changed = edited(reminder, R"({"due":"2025-03-02"})");
   EXPECT_TRUE(changed.alarms.empty());
@@ -155,7 +155,7 @@ TEST_F(ReminderRulesTest, SettingADueDayWithoutAlertDropsTheAlert) {
 
 TEST_F(ReminderRulesTest, TimeAloneKeepsTheDayAndDayAloneKeepsTheTime) {
   Reminder reminder;
-  reminder.due = day(2025, 3, 1);
+  reminder.due = dueDay(2025, 3, 1);
   auto timed = edited(reminder, R"({"time":"14:30","alert":true})");
   ASSERT_TRUE(timed.due);
   EXPECT_EQ(reminderJSON(timed)["due"], "2025-03-01");
@@ -173,7 +173,7 @@ TEST_F(ReminderRulesTest, TimeAloneKeepsTheDayAndDayAloneKeepsTheTime) {
 
 TEST_F(ReminderRulesTest, NoDayClearsDueAlertsAndRepetition) {
   Reminder reminder;
-  reminder.due = day(2025, 3, 1);
+  reminder.due = dueDay(2025, 3, 1);
   reminder.alarms = {standardAlarm(*reminder.due)};
   reminder.rules = {rule(RecurrenceRule::Frequency::Weekly)};
   for (const char* input : {R"({"due":null})", R"({"due":"01.03.2025"})", R"({"due":5})"}) {
@@ -195,7 +195,7 @@ TEST_F(ReminderRulesTest, RepeatNeedsADueDateAndCustomKeepsTheRule) {
   EXPECT_TRUE(weekly.rules.empty());
 
   Reminder dated;
-  dated.due = day(2025, 3, 1);
+  dated.due = dueDay(2025, 3, 1);
   weekly = edited(dated, R"({"repeat":"weekly"})");
   ASSERT_EQ(weekly.rules.size(), 1u);
   EXPECT_EQ(repeatName(weekly.rules[0]), "weekly");

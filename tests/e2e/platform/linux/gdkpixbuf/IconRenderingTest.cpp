@@ -8,16 +8,12 @@
 
 #include "platform/linux/gdkpixbuf/IconTheme.h"
 #include "platform/linux/gdkpixbuf/PixbufIconRenderer.h"
+#include "support/Files.h"
 #include "support/Scratch.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-void write(const fs::path& file, const std::string& text) {
-  fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << text;
-}
 
 std::string svg(int width, int height) {
   return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(width) +
@@ -38,16 +34,16 @@ class IconThemeTest : public ::testing::Test {
     // The system folder stays listed: image type detection needs its MIME database.
     setenv("XDG_DATA_DIRS", ((scratch.root() / "system").string() + ":/usr/share").c_str(), 1);
     setenv("XDG_CONFIG_HOME", scratch.configHome().c_str(), 1);
-    write(icons() / "hicolor/index.theme",
+    writeFile(icons() / "hicolor/index.theme",
           "[Icon Theme]\nName=Hicolor\nDirectories=48x48/apps,scalable/apps\n"
           "[48x48/apps]\nSize=48\nType=Threshold\n"
           "[scalable/apps]\nSize=128\nMinSize=8\nMaxSize=512\nType=Scalable\n");
-    write(icons() / "Chosen/index.theme",
+    writeFile(icons() / "Chosen/index.theme",
           "[Icon Theme]\nName=Chosen\nInherits=Parent\nDirectories=16x16/apps,64x64/apps\n"
           "[16x16/apps]\nSize=16\nType=Fixed\n[64x64/apps]\nSize=64\nType=Fixed\n");
-    write(icons() / "Parent/index.theme",
+    writeFile(icons() / "Parent/index.theme",
           "[Icon Theme]\nName=Parent\nDirectories=32x32/apps\n[32x32/apps]\nSize=32\nType=Fixed\n");
-    write(scratch.configHome() / "gtk-3.0/settings.ini",
+    writeFile(scratch.configHome() / "gtk-3.0/settings.ini",
           "[Settings]\ngtk-icon-theme-name=Chosen\n");
   }
   ~IconThemeTest() override {
@@ -71,14 +67,14 @@ class IconThemeTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(IconThemeTest, TheChosenThemeWinsWithItsBestSizeThenParentsThenHicolorThenPixmaps) {
-  write(icons() / "Chosen/16x16/apps/both.png", "x");
-  write(icons() / "Chosen/64x64/apps/both.png", "x");
-  write(icons() / "hicolor/scalable/apps/both.svg", svg(8, 8));
-  write(icons() / "Parent/32x32/apps/inherited.png", "x");
-  write(icons() / "hicolor/48x48/apps/plain.png", "x");
+  writeFile(icons() / "Chosen/16x16/apps/both.png", "x");
+  writeFile(icons() / "Chosen/64x64/apps/both.png", "x");
+  writeFile(icons() / "hicolor/scalable/apps/both.svg", svg(8, 8));
+  writeFile(icons() / "Parent/32x32/apps/inherited.png", "x");
+  writeFile(icons() / "hicolor/48x48/apps/plain.png", "x");
   // The user's own icons folder overrides the same theme folder of the system.
-  write(scratch.dataHome() / "icons/hicolor/48x48/apps/mine.png", "x");
-  write(icons() / "loose.xpm", "x");
+  writeFile(scratch.dataHome() / "icons/hicolor/48x48/apps/mine.png", "x");
+  writeFile(icons() / "loose.xpm", "x");
 
   IconTheme theme;
   EXPECT_EQ(theme.find({"both"}, 64), icons() / "Chosen/64x64/apps/both.png");
@@ -90,13 +86,13 @@ TEST_F(IconThemeTest, TheChosenThemeWinsWithItsBestSizeThenParentsThenHicolorThe
   EXPECT_EQ(theme.find({"loose"}, 64), icons() / "loose.xpm");
   EXPECT_EQ(theme.find({"absent"}, 64), std::nullopt);
   // Names are file names, never paths out of the icon folders.
-  write(scratch.root() / "system/secret.png", "x");
+  writeFile(scratch.root() / "system/secret.png", "x");
   EXPECT_EQ(theme.find({"../secret"}, 64), std::nullopt);
 }
 
 TEST_F(IconThemeTest, IconsAreDrawnOnto64By64RgbaWithTheirAspectKept) {
-  write(icons() / "hicolor/scalable/apps/wide.svg", svg(32, 8));
-  write(scratch.root() / "broken.png", "not an image");
+  writeFile(icons() / "hicolor/scalable/apps/wide.svg", svg(32, 8));
+  writeFile(scratch.root() / "broken.png", "not an image");
   PixbufIconRenderer renderer;
 
   std::string png = renderer.png(IconRef{"", {"wide"}}, 64);

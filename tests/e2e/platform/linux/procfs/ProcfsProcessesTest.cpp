@@ -5,16 +5,12 @@
 #include <fstream>
 
 #include "platform/linux/procfs/ProcfsProcesses.h"
+#include "support/Files.h"
 #include "support/Scratch.h"
 
 using namespace std::string_literals;
 
 namespace {
-
-void write(const std::filesystem::path& file, const std::string& text) {
-  std::filesystem::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << text;
-}
 
 TEST(ProcfsProcesses, StatLinesKeepNamesWithSpacesAndParentheses) {
   auto entry = ProcfsProcesses::parseStat("4242 (Web Content (x)) S 17 4242 4242 0 -1 4194560");
@@ -50,18 +46,18 @@ TEST(ProcfsProcesses, DesktopUnitsNameTheirApplication) {
 TEST(ProcfsProcesses, DesktopEntryOfAProcessFromItsSandboxUnitOrLauncher) {
   Scratch scratch;
   auto proc = scratch.root() / "proc";
-  write(proc / "10/root/.flatpak-info", "[Application]\nname=com.example.Sandboxed\nruntime=x\n");
-  write(proc / "10/cgroup", "0::/user.slice/app-gnome-org.example.Other-1.scope\n");
-  write(proc / "11/cgroup",
+  writeFile(proc / "10/root/.flatpak-info", "[Application]\nname=com.example.Sandboxed\nruntime=x\n");
+  writeFile(proc / "10/cgroup", "0::/user.slice/app-gnome-org.example.Other-1.scope\n");
+  writeFile(proc / "11/cgroup",
         "0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
         "app-gnome-org.example.Recorder-311.scope\n");
   std::string launched =
       "A=1\0GIO_LAUNCHED_DESKTOP_FILE=/usr/share/applications/org.example.Launched.desktop\0"s;
-  write(proc / "12/cgroup", "0::/user.slice/session-2.scope\n");
-  write(proc / "12/environ", launched);
+  writeFile(proc / "12/cgroup", "0::/user.slice/session-2.scope\n");
+  writeFile(proc / "12/environ", launched);
   // Launched for another process (its parent): inherited, so it says nothing of this one.
-  write(proc / "13/environ", launched + "GIO_LAUNCHED_DESKTOP_FILE_PID=12\0"s);
-  write(proc / "14/environ", launched + "GIO_LAUNCHED_DESKTOP_FILE_PID=14\0"s);
+  writeFile(proc / "13/environ", launched + "GIO_LAUNCHED_DESKTOP_FILE_PID=12\0"s);
+  writeFile(proc / "14/environ", launched + "GIO_LAUNCHED_DESKTOP_FILE_PID=14\0"s);
 
   ProcfsProcesses processes(proc.string());
   EXPECT_EQ(processes.desktopEntryOf(10), "com.example.Sandboxed");
@@ -76,11 +72,11 @@ TEST(ProcfsProcesses, DesktopEntryOfAProcessFromItsSandboxUnitOrLauncher) {
 TEST(ProcfsProcesses, TheTableOfAFixtureIsSortedAndSkipsWhatIsNotAProcess) {
   Scratch scratch;
   auto proc = scratch.root() / "proc";
-  write(proc / "30/stat", "30 (b) S 20 0 0");
-  write(proc / "20/stat", "20 (a) S 1 0 0");
-  write(proc / "self/stat", "20 (a) S 1 0 0");
-  write(proc / "40/stat", "not a stat line");
-  write(proc / "30/smaps_rollup", "Rss: 8 kB\nPss: 4 kB\n");
+  writeFile(proc / "30/stat", "30 (b) S 20 0 0");
+  writeFile(proc / "20/stat", "20 (a) S 1 0 0");
+  writeFile(proc / "self/stat", "20 (a) S 1 0 0");
+  writeFile(proc / "40/stat", "not a stat line");
+  writeFile(proc / "30/smaps_rollup", "Rss: 8 kB\nPss: 4 kB\n");
   ProcfsProcesses processes(proc.string());
   auto table = processes.all();
   ASSERT_TRUE(table);

@@ -2,13 +2,11 @@
 #include "platform/linux/wayland/XkbKeymap.h"
 
 #include <gtest/gtest.h>
+#include <linux/input-event-codes.h>
 
 #include "landing/lander/PasteKeystroke.h"
 
 namespace {
-
-// Kernel key codes (linux/input-event-codes.h).
-constexpr unsigned KEY_LEFTCTRL = 29, KEY_LEFTSHIFT = 42, KEY_V = 47, KEY_DOT = 52;
 
 TEST(XkbKeymap, ThePasteKeyIsTheKeyThatTypesV) {
   struct Case {
