@@ -45,7 +45,7 @@ void PocketSphinxDecoder::ConfigFree::operator()(cmd_ln_s* config) const { cmd_l
 
 void PocketSphinxDecoder::DecoderFree::operator()(ps_decoder_s* decoder) const { ps_free(decoder); }
 
-PocketSphinxDecoder::Tuning PocketSphinxDecoder::dictationTuning() { return Tuning{20, false}; }
+PocketSphinxDecoder::Tuning PocketSphinxDecoder::dictationTuning() { return Tuning{20, false, 3000}; }
 
 PocketSphinxDecoder::PocketSphinxDecoder(const std::filesystem::path& folder,
                                          const std::string& acousticModel,
@@ -59,12 +59,13 @@ PocketSphinxDecoder::PocketSphinxDecoder(const std::filesystem::path& folder,
   const std::string dict = (folder / dictionary).string();
   const std::string postSpeech = std::to_string(tuning.postSpeechFrames);
   const char* passes = tuning.secondPasses ? "yes" : "no";
+  const std::string maxActive = std::to_string(tuning.maxActiveHmms);
   // The language model first, with an empty dictionary; then only the pronunciations of the
   // words it knows.
   config_.reset(cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.c_str(), "-lm", lm.c_str(),
                             "-dict", "/dev/null", "-vad_postspeech", postSpeech.c_str(),
-                            "-fwdflat", passes, "-bestpath", passes,
-                            static_cast<char*>(nullptr)));
+                            "-fwdflat", passes, "-bestpath", passes, "-maxhmmpf",
+                            maxActive.c_str(), static_cast<char*>(nullptr)));
   if (!config_) throw std::runtime_error("PocketSphinx refused its settings for " + folder.string());
   decoder_.reset(ps_init(config_.get()));
   if (!decoder_) throw std::runtime_error("PocketSphinx couldn’t load the model in " + folder.string());
