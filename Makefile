@@ -79,12 +79,13 @@ install: deps
 	@MAKEFLAGS= cmake --build build-install -j$(JOBS) --target vesk-native -- --no-print-directory
 	@DESTDIR=$(DESTDIR) cmake --install build-install
 
-# The Debian package build-deb/vesk-native_<version>_<arch>.deb, built with Debian's hardening
-# flags; `sudo apt-get install ./build-deb/vesk-native_*.deb` installs it with what it needs.
+# The Debian package build-deb/vesk-native_<version>_<arch>.deb, built with Debian's own flags
+# (optimisation and hardening, as a Debian build of the package would use them);
+# `sudo apt-get install ./build-deb/vesk-native_*.deb` installs it with what it needs.
 deb: deps
 	@eval "$$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)" && \
-	  CFLAGS="$$CFLAGS $$CPPFLAGS" CXXFLAGS="$$CXXFLAGS $$CPPFLAGS" \
-	  $(CONFIGURE) -S . -B build-deb -DCMAKE_BUILD_TYPE=Release -DVESK_TESTS=OFF -DVESK_BENCH=OFF \
+	  CFLAGS="$$CFLAGS $$CPPFLAGS -DNDEBUG" CXXFLAGS="$$CXXFLAGS $$CPPFLAGS -DNDEBUG" \
+	  $(CONFIGURE) -S . -B build-deb -DCMAKE_BUILD_TYPE=None -DVESK_TESTS=OFF -DVESK_BENCH=OFF \
 	  -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
 	@MAKEFLAGS= cmake --build build-deb -j$(JOBS) -- --no-print-directory
 	@cd build-deb && rm -f vesk-native_*.deb && cpack -G DEB >/dev/null && ls "$$PWD"/vesk-native_*.deb
