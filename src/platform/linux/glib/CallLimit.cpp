@@ -2,20 +2,30 @@
 
 #include <pthread.h>
 
-CallLimit::CallLimit(std::chrono::milliseconds limit) : cancellable_(g_cancellable_new()) {
+CallLimit::CallLimit() : cancellable_(g_cancellable_new()) {}
+
+CallLimit::CallLimit(std::chrono::milliseconds limit) : CallLimit() {
   timer_ = std::jthread([this, limit](std::stop_token stop) {
     pthread_setname_np(pthread_self(), "vesk.limit");
     std::unique_lock lock(mutex_);
     if (wake_.wait_for(lock, stop, limit, [] { return false; }) || stop.stop_requested()) return;
-    fired_ = true;
     lock.unlock();
-    g_cancellable_cancel(cancellable_.get());
+    fire();
   });
 }
 
 CallLimit::~CallLimit() {
+  if (!timer_.joinable()) return;
   timer_.request_stop();
   timer_.join();
+}
+
+void CallLimit::fire() {
+  {
+    std::lock_guard lock(mutex_);
+    fired_ = true;
+  }
+  g_cancellable_cancel(cancellable_.get());
 }
 
 bool CallLimit::fired() {

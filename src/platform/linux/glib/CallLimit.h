@@ -10,18 +10,21 @@
 
 #include "platform/linux/gio/GioHandles.h"
 
-// Bounds one blocking GLib call: its cancellable is cancelled once the limit has passed.
-// Threads: built and destroyed on the caller's thread; its own timer thread only cancels.
-// The mutex guards fired_.
+// Bounds blocking GLib calls: once fired, the calls under way and any later one are cancelled
+// through its cancellable. With a limit it fires itself from a timer thread of its own; without,
+// its owner fires it, which costs no thread when the owner waits for the calls anyway.
+// Threads: built and destroyed on one thread; fired from any. The mutex guards fired_.
 class CallLimit {
  public:
+  CallLimit();
   explicit CallLimit(std::chrono::milliseconds limit);
   ~CallLimit();
   CallLimit(const CallLimit&) = delete;
   CallLimit& operator=(const CallLimit&) = delete;
 
   GCancellable* cancellable() const { return cancellable_.get(); }
-  // True when the limit passed before the call ended.
+  void fire();
+  // True once fired.
   bool fired();
 
  private:

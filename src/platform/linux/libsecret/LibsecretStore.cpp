@@ -70,19 +70,21 @@ SecretValuePtr valueOf(const std::string& value) {
 // How long past its limit a call may take to come back from its cancellation.
 constexpr std::chrono::seconds LATE{1};
 
-// Runs one call on a thread of its own, so that the command ends at its limit and a second even
-// when libsecret never completes the cancelled call (as after the keyring failed under an unlock
-// prompt).
+// Runs one call on a thread of its own and cancels it at its limit, so that the command ends at
+// its limit and a second even when libsecret never completes the cancelled call (as after the
+// keyring failed under an unlock prompt).
 template <class Call>
 auto bounded(SecretStore::Limit limit, Call call) {
-  auto finished = finishedWithin(limit + LATE, std::move(call));
+  auto bound = std::make_shared<CallLimit>();
+  auto finished = finishedWithin(
+      limit, LATE, [bound, call = std::move(call)]() mutable { return call(*bound); },
+      [bound] { bound->fire(); });
   if (!finished) throw SecretStoreError(G_IO_ERROR_TIMED_OUT, "The keyring did not answer in time.");
   return finished->get();
 }
 
-std::optional<std::string> readNow(const SecretKey& key, SecretStore::Limit limit) {
+std::optional<std::string> readNow(const SecretKey& key, CallLimit& bound) {
   auto attributes = attributesOf(key);
-  CallLimit bound(limit);
   auto service = connect(bound);
   GError* error = nullptr;
   SecretValuePtr value(secret_service_lookup_sync(service.get(), nullptr, attributes.get(),
@@ -106,9 +108,8 @@ std::optional<std::string> readNow(const SecretKey& key, SecretStore::Limit limi
   return std::string(bytes, length);
 }
 
-bool replaceNow(const SecretKey& key, const std::string& value, SecretStore::Limit limit) {
+bool replaceNow(const SecretKey& key, const std::string& value, CallLimit& bound) {
   auto attributes = attributesOf(key);
-  CallLimit bound(limit);
   auto service = connect(bound);
   GError* error = nullptr;
   ItemListPtr items(secret_service_search_sync(service.get(), nullptr, attributes.get(),
@@ -125,10 +126,9 @@ bool replaceNow(const SecretKey& key, const std::string& value, SecretStore::Lim
 }
 
 void addNow(const SecretKey& key, const std::string& value, const std::string& label,
-            SecretStore::Limit limit) {
+            CallLimit& bound) {
   requireText(label);
   auto attributes = attributesOf(key);
-  CallLimit bound(limit);
   auto service = connect(bound);
   auto secret = valueOf(value);
   GError* error = nullptr;
@@ -139,9 +139,8 @@ void addNow(const SecretKey& key, const std::string& value, const std::string& l
   }
 }
 
-bool removeNow(const SecretKey& key, SecretStore::Limit limit) {
+bool removeNow(const SecretKey& key, CallLimit& bound) {
   auto attributes = attributesOf(key);
-  CallLimit bound(limit);
   auto service = connect(bound);
   GError* error = nullptr;
   bool removed = secret_service_clear_sync(service.get(), nullptr, attributes.get(),
@@ -153,18 +152,19 @@ bool removeNow(const SecretKey& key, SecretStore::Limit limit) {
 }  // namespace
 
 std::optional<std::string> LibsecretStore::read(const SecretKey& key, Limit limit) {
-  return bounded(limit, [key, limit] { return readNow(key, limit); });
+  return bounded(limit, [key](CallLimit& bound) { return readNow(key, bound); });
 }
 
 bool LibsecretStore::replace(const SecretKey& key, const std::string& value, Limit limit) {
-  return bounded(limit, [key, value, limit] { return replaceNow(key, value, limit); });
+  return bounded(limit,
+                 [key, value](CallLimit& bound) { return replaceNow(key, value, bound); });
 }
 
 void LibsecretStore::add(const SecretKey& key, const std::string& value, const std::string& label,
                          Limit limit) {
-  bounded(limit, [key, value, label, limit] { addNow(key, value, label, limit); });
+  bounded(limit, [key, value, label](CallLimit& bound) { addNow(key, value, label, bound); });
 }
 
 bool LibsecretStore::remove(const SecretKey& key, Limit limit) {
-  return bounded(limit, [key, limit] { return removeNow(key, limit); });
+  return bounded(limit, [key](CallLimit& bound) { return removeNow(key, bound); });
 }
