@@ -92,16 +92,15 @@ void runSecret(Context& context, const std::string& action, const std::string& n
 }
 
 void runSecret(Context& context, const std::string& action, const std::string& name) {
-  // Standard input up to its first line feed, read directly: the standard streams' set-up is
-  // then paid by no command (it would be by every one, at start, for this one's sake).
+  // Only "set" reads standard input (the others answer while the app leaves it open), up to its
+  // first line feed and directly: the standard streams' set-up is then paid by no command.
   std::string head;
-  char byte = 0;
-  for (;;) {
-    const ssize_t got = ::read(STDIN_FILENO, &byte, 1);
+  char chunk[4096];
+  while (action == "set" && head.find('\n') == std::string::npos) {
+    const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
-    head += byte;
-    if (byte == '\n') break;
+    head.append(chunk, static_cast<std::size_t>(got));
   }
   std::istringstream input(head);
   runSecret(context, action, name, input);

@@ -191,7 +191,11 @@ TEST(SecretE2e, SetGetClearAndMissing) {
   std::map<std::string, std::string> wanted{{"service", "com.quorvel.vesk"}, {"account", name}};
   EXPECT_EQ(items[0].attributes, wanted);
 
-  EXPECT_EQ(secret("clear", name).status, 0);
+  // Only "set" reads standard input: "get" and "clear" answer while the app leaves it open.
+  for (const std::string action : {"get", "clear"}) {
+    LiveProcess open({"secret", action, name}, {});
+    EXPECT_EQ(open.waitExit(std::chrono::seconds(10)), 0) << action;
+  }
   EXPECT_EQ(secret("get", name).status, 3);
   RunResult again = secret("clear", name);
   EXPECT_EQ(again.status, 0);
