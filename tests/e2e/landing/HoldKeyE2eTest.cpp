@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "support/Files.h"
 #include "support/BackgroundProgram.h"
 #include "support/LiveProcess.h"
 #include "support/Run.h"
@@ -45,13 +46,6 @@ void setAccessibility(bool on) {
                  "IsEnabled", "b", on ? "true" : "false"});
 }
 
-std::string readAll(const std::filesystem::path& file) {
-  std::ifstream in(file);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // A zenity dialog whose answer goes to a file, in front once the window manager says so.
 class Zenity {
  public:
@@ -74,7 +68,7 @@ class Zenity {
   std::string answer() {
     run("xdotool", {"key", "Return"});
     for (int i = 0; i < 50 && program_.running(); ++i) std::this_thread::sleep_for(100ms);
-    return readAll(answer_);
+    return fileText(answer_);
   }
 
  private:
@@ -176,7 +170,7 @@ TEST_F(HoldKeyE2e, AHoldAndALandingIntoATextField) {
   EXPECT_EQ(bridge.kinds(), (std::vector<std::string>{"hold-down", "hold-up", "hold-down",
                                                       "hold-stray", "landed", "front", "landed",
                                                       "esc"}));
-  const std::string log = readAll(bridge.landingLog());
+  const std::string log = fileText(bridge.landingLog());
   EXPECT_NE(log.find(" landed pasted {\"app\":\"Zenity\"}\n"), std::string::npos) << log;
   EXPECT_NE(log.find(" landed copied {\"app\":"), std::string::npos) << log;
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2);
@@ -234,8 +228,8 @@ TEST_F(HoldKeyE2e, TheDisplayGoingAwayEndsNothingButTheWatching) {
   const auto displayFile = scratch().root() / "display";
   BackgroundProgram xvfb("sh", {"-c", "exec Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>" +
                                           displayFile.string()});
-  for (int i = 0; i < 100 && readAll(displayFile).empty(); ++i) std::this_thread::sleep_for(50ms);
-  std::string display = readAll(displayFile);
+  for (int i = 0; i < 100 && fileText(displayFile).empty(); ++i) std::this_thread::sleep_for(50ms);
+  std::string display = fileText(displayFile);
   ASSERT_FALSE(display.empty()) << "the private X server did not start";
   display.pop_back();
   auto env = scratch().env();

@@ -16,6 +16,7 @@
 #include <string>
 #include <thread>
 
+#include "support/Files.h"
 #include "support/BackgroundProgram.h"
 #include "support/LiveProcess.h"
 #include "support/Run.h"
@@ -64,10 +65,7 @@ class WaylandHoldKey : public ::testing::Test {
     return found;
   }
   std::string landingLog() const {
-    std::ifstream in(scratch_.dataHome() / "com.quorvel.vesk" / "landing.log");
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return fileText(scratch_.dataHome() / "com.quorvel.vesk" / "landing.log");
   }
 
   Scratch scratch_;

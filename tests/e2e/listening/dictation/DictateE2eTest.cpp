@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "support/Files.h"
 #include "support/FullFileSystem.h"
 #include "support/Heard.h"
 #include "support/LiveProcess.h"
@@ -57,10 +58,7 @@ std::vector<json> eventsOf(LiveProcess& process, const std::string& kind) {
 }
 
 std::string logOf(const Scratch& scratch) {
-  std::ifstream file(scratch.dataHome() / "com.quorvel.vesk/dictate.log");
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
+  return fileText(scratch.dataHome() / "com.quorvel.vesk/dictate.log");
 }
 
 // A private sound server whose default microphone is a Bluetooth headset, silent unless sound is

@@ -138,12 +138,10 @@ TEST_F(MeetingE2eTest, BothSidesAreHeardAndStopEndsWithDone) {
   EXPECT_GE(wordsHeard(MINE, shown["me"]), 2) << shown["me"] << "\n" << process->err();
   EXPECT_GE(wordsHeard(THEIRS, shown["them"]), 2) << shown["them"];
   EXPECT_EQ(said(transcript()), shown);
-  std::ifstream log(meetings() / (ID + ".log"));
-  std::stringstream logText;
-  logText << log.rdbuf();
-  EXPECT_NE(logText.str().find(R"( them started {"channels":2,"excludesCurrentProcessAudio":true,"sampleRate":48000,"sink":{"description":"Speakers","name":"speakers"}})"),
+  const std::string logText = fileText(meetings() / (ID + ".log"));
+  EXPECT_NE(logText.find(R"( them started {"channels":2,"excludesCurrentProcessAudio":true,"sampleRate":48000,"sink":{"description":"Speakers","name":"speakers"}})"),
             std::string::npos)
-      << logText.str();
+      << logText;
 }
 
 // A resumed "mic" meeting: the pause record comes first, "hear-them" brings the other side in,

@@ -11,6 +11,7 @@
 #include "listening/output/LineWriter.h"
 #include "listening/output/RunLog.h"
 #include "main/Timings.h"
+#include "support/Files.h"
 #include "support/Scratch.h"
 
 namespace {
@@ -50,12 +51,7 @@ struct HoldRun {
   void release() { run->see({Type::FlagsChanged, 37, false, KeyName::ControlLeft, 0}); }
   void escape() { run->see({Type::KeyDown, 9, true, KeyName::Escape, 0}); }
   std::string out() const { return console.stdoutText(); }
-  std::string logText() const {
-    std::ifstream in(scratch.root() / "landing.log");
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string logText() const { return fileText(scratch.root() / "landing.log"); }
 };
 
 TEST(HoldKeyRun, AHoldIsReportedWithTheFrontAppAndTrust) {

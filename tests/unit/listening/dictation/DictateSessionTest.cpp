@@ -14,6 +14,7 @@
 #include "listening/engine/NeedsDownload.h"
 #include "listening/output/RunLog.h"
 #include "main/Timings.h"
+#include "support/Files.h"
 #include "support/Pcm.h"
 #include "support/EventLines.h"
 #include "support/Scratch.h"
@@ -59,12 +60,7 @@ class DictateSessionTest : public ::testing::Test {
     for (const auto& event : events()) found.push_back(event["kind"]);
     return found;
   }
-  std::string logText() {
-    std::ifstream file(scratch.root() / "dictate.log");
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-  }
+  std::string logText() { return fileText(scratch.root() / "dictate.log"); }
   void say(std::initializer_list<std::int16_t> codes) {
     for (auto code : codes) ASSERT_TRUE(fakes.audioInput->deliver(spoken(code)));
   }

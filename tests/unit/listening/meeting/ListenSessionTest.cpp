@@ -15,6 +15,7 @@
 #include "listening/output/LineWriter.h"
 #include "listening/output/RunLog.h"
 #include "main/Timings.h"
+#include "support/Files.h"
 #include "support/EventLines.h"
 #include "main/permissions/Permissions.h"
 #include "support/Pcm.h"
@@ -67,12 +68,7 @@ class ListenSessionTest : public ::testing::Test {
     for (std::string line; std::getline(file, line);) records.push_back(json::parse(line));
     return records;
   }
-  std::string logText() {
-    std::ifstream file(folder() / "meeting.log");
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-  }
+  std::string logText() { return fileText(folder() / "meeting.log"); }
   // Waits until the lines hold the kind (n times).
   bool waitFor(const std::string& kind, int n = 1) {
     for (int i = 0; i < 300; ++i) {

@@ -7,21 +7,15 @@
 
 #include "fakes/FakeConsole.h"
 #include "listening/output/RunLog.h"
+#include "support/Files.h"
 #include "support/Scratch.h"
 
 namespace {
 
-std::string readAll(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // The log lines with their timestamps checked and cut off.
 std::vector<std::string> bodies(const std::filesystem::path& file) {
   std::vector<std::string> result;
-  std::istringstream lines(readAll(file));
+  std::istringstream lines(fileText(file));
   std::regex stamp(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z (.*))");
   for (std::string line; std::getline(lines, line);) {
     std::smatch match;
@@ -73,7 +67,7 @@ TEST(RunLog, AppendsToWhatIsThere) {
   auto file = scratch.root() / "a.log";
   std::ofstream(file) << "earlier line\n";
   RunLog(file, console).append("next", "one");
-  std::string text = readAll(file);
+  std::string text = fileText(file);
   EXPECT_TRUE(text.starts_with("earlier line\n")) << text;
   EXPECT_TRUE(text.ends_with(" next one\n")) << text;
 }

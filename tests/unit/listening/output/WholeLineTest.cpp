@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "listening/output/WholeLine.h"
+#include "support/Files.h"
 #include "support/Scratch.h"
 
 // A file size limit stands in for a full disk: a write across it stops part of the way, as on a
@@ -39,8 +40,5 @@ TEST(WholeLine, ALineThatDoesNotFitIsCutBackOutAndTheNextOneFollowsTheLastWhole)
   ::close(fd);
 
   EXPECT_EQ(error, EFBIG);
-  std::ifstream file(path);
-  std::stringstream text;
-  text << file.rdbuf();
-  EXPECT_EQ(text.str(), "{\"a\":1}\n{\"c\":3}\n");
+  EXPECT_EQ(fileText(path), "{\"a\":1}\n{\"c\":3}\n");
 }

@@ -15,6 +15,7 @@
 #include "landing/lander/Pasteboard.h"
 #include "platform/linux/wayland/DataControlClipboard.h"
 #include "platform/linux/wayland/VirtualKeyboardInput.h"
+#include "support/Files.h"
 #include "support/BackgroundProgram.h"
 #include "support/Run.h"
 #include "support/Scratch.h"
@@ -140,12 +141,7 @@ class EntryWindow {
     }
     return false;
   }
-  std::string output() const {
-    std::ifstream in(output_);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string output() const { return fileText(output_); }
 
  private:
   std::filesystem::path output_;
