@@ -297,7 +297,7 @@ CpuRatios cpuRatios(const std::string& joined, double played) {
   if (sound.empty()) return {};
   const auto heard = keptSamples(sound.front().second);
   const Peer shipped = bareDecoder(PocketSphinxDecoder::Tuning{}, {heard});
-  const Peer same = bareDecoder(PocketSphinxDecoder::dictationTuning(), {heard});
+  const Peer same = bareDecoder(PocketSphinxDecoder::liveTuning(), {heard});
   const double used = dictation.cpuSeconds();
   std::printf("  listen dictate mic-keep on %.1f s of the recordings (%.1f s heard): %.2f s of CPU; "
               "bare decoder on the sound it heard: %.2f s as shipped (%.2fx), %.2f s with the "
@@ -403,6 +403,6 @@ int main(int argc, char** argv) {
   cpu();
   if (quick) return 0;
   holdStart();
-  memory(bareDecoder(PocketSphinxDecoder::dictationTuning(), recordedAudio()));
+  memory(bareDecoder(PocketSphinxDecoder::liveTuning(), recordedAudio()));
   return 0;
 }

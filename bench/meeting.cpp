@@ -67,9 +67,9 @@ int play(const std::string& sink, const std::string& file) {
 
 // Records a source of the sound server as 16 kHz mono 16-bit samples while it lives: what one side
 // of the meeting hears.
-class Heard {
+class SourceRecording {
  public:
-  explicit Heard(const std::string& source)
+  explicit SourceRecording(const std::string& source)
       : file_("/tmp/vesk-bench-heard-" + std::to_string(getpid()) + "-" + source + ".raw") {
     recorder_ = fork();
     if (recorder_ == 0) {
@@ -79,7 +79,7 @@ class Heard {
       _exit(127);
     }
   }
-  ~Heard() {
+  ~SourceRecording() {
     stop();
     std::remove(file_.c_str());
   }
@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
       std::printf("the meeting did not start with both sides\n");
       return 1;
     }
-    Heard mine("virtmic"), theirs("speakers.monitor");
+    SourceRecording mine("virtmic"), theirs("speakers.monitor");
     const double before = meeting.cpuSeconds();
     const auto began = Clock::now();
     for (std::size_t i = 0; i < MINE.size(); ++i) {
@@ -156,7 +156,7 @@ int main(int argc, char** argv) {
     return cpuSecondsOfSelf() - start;
   };
   const double bare = bareCpu(PocketSphinxDecoder::Tuning{});
-  const double bareSame = bareCpu(PocketSphinxDecoder::dictationTuning());
+  const double bareSame = bareCpu(PocketSphinxDecoder::liveTuning());
   std::printf("meeting CPU over %.1f s (%.1f s and %.1f s heard): %.2f s; bare decoder on what "
               "each side heard: %.2f s as shipped, ratio %.2f (target at most 1.10); %.2f s with "
               "the meeting's settings, ratio %.2f\n",

@@ -51,7 +51,7 @@ int main() {
     const char* name;
     PocketSphinxDecoder::Tuning tuning;
   };
-  const PocketSphinxDecoder::Tuning used = PocketSphinxDecoder::dictationTuning();
+  const PocketSphinxDecoder::Tuning used = PocketSphinxDecoder::liveTuning();
   const std::vector<Setting> settings = {
       {"library defaults (landed): post-speech 50 frames, second passes on", {50, true}},
       {"post-speech frames as dictation uses, second passes on", {used.postSpeechFrames, true}},

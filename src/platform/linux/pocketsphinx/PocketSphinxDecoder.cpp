@@ -45,7 +45,9 @@ void PocketSphinxDecoder::ConfigFree::operator()(cmd_ln_s* config) const { cmd_l
 
 void PocketSphinxDecoder::DecoderFree::operator()(ps_decoder_s* decoder) const { ps_free(decoder); }
 
-PocketSphinxDecoder::Tuning PocketSphinxDecoder::dictationTuning() { return Tuning{20, false, 3000}; }
+PocketSphinxDecoder::Tuning PocketSphinxDecoder::liveTuning() {
+  return Tuning{.postSpeechFrames = 20, .secondPasses = false, .maxActiveHmms = 3000};
+}
 
 PocketSphinxDecoder::PocketSphinxDecoder(const std::filesystem::path& folder,
                                          const std::string& acousticModel,

@@ -26,12 +26,12 @@ class PocketSphinxDecoder : public SpeechDecoder {
   // What dictation and meetings use: a line soon after the voice stops, at the same accuracy,
   // for a third of the work (at most 3000 phone models a frame kept the same words right on the
   // test recordings; 2000 lost some).
-  static Tuning dictationTuning();
+  static Tuning liveTuning();
 
   // Throws std::runtime_error when the model doesn't load.
   PocketSphinxDecoder(const std::filesystem::path& folder, const std::string& acousticModel,
                       const std::string& languageModel, const std::string& dictionary,
-                      const Tuning& tuning = dictationTuning());
+                      const Tuning& tuning = liveTuning());
 
   void startUtterance() override;
   void process(std::span<const std::int16_t> samples) override;
