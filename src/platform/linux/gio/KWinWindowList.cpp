@@ -8,6 +8,7 @@
 
 #include "platform/linux/ProcessFacts.h"
 #include "platform/linux/gio/GioHandles.h"
+#include "platform/linux/glib/OwnContext.h"
 
 namespace {
 
@@ -93,33 +94,6 @@ class ScriptFile {
 
  private:
   std::string path_;
-};
-
-// A main context of the calling thread's own for the answer's method call.
-class OwnContext {
- public:
-  OwnContext() : context_(g_main_context_new()) { g_main_context_push_thread_default(context_); }
-  ~OwnContext() {
-    g_main_context_pop_thread_default(context_);
-    g_main_context_unref(context_);
-  }
-  OwnContext(const OwnContext&) = delete;
-  OwnContext& operator=(const OwnContext&) = delete;
-
-  // Runs the context until done() or the deadline.
-  template <class Done>
-  void runUntil(Done done, Clock::time_point deadline) {
-    GSource* wake = g_timeout_source_new(static_cast<guint>(msLeft(deadline)));
-    g_source_set_callback(wake, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr,
-                          nullptr);
-    g_source_attach(wake, context_);
-    while (!done() && msLeft(deadline) > 0) g_main_context_iteration(context_, TRUE);
-    g_source_destroy(wake);
-    g_source_unref(wake);
-  }
-
- private:
-  GMainContext* context_;
 };
 
 void onAnswer(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,

@@ -1,1 +1,1 @@
-vesk_backend(gio PKG gio-2.0 gio-unix-2.0)
+vesk_backend(gio GLIB PKG gio-2.0 gio-unix-2.0)

@@ -2,9 +2,7 @@
 
 #include <pthread.h>
 
-CallLimit::CallLimit() : cancellable_(g_cancellable_new()) {}
-
-CallLimit::CallLimit(std::chrono::milliseconds limit) : CallLimit() {
+CallLimit::CallLimit(std::chrono::milliseconds limit) : cancellable_(g_cancellable_new()) {
   timer_ = std::jthread([this, limit](std::stop_token stop) {
     pthread_setname_np(pthread_self(), "vesk.limit");
     std::unique_lock lock(mutex_);

@@ -10,24 +10,23 @@
 
 #include "platform/linux/gio/GioHandles.h"
 
-// Bounds blocking GLib calls: once fired, the calls under way and any later one are cancelled
-// through its cancellable. With a limit it fires itself from a timer thread of its own; without,
-// its owner fires it, which costs no thread when the owner waits for the calls anyway.
-// Threads: built and destroyed on one thread; fired from any. The mutex guards fired_.
+// Bounds blocking GLib calls: once the limit has passed, the calls under way and any later one
+// are cancelled through its cancellable, from a timer thread of its own.
+// Threads: built and destroyed on one thread; fired from the timer. The mutex guards fired_.
 class CallLimit {
  public:
-  CallLimit();
   explicit CallLimit(std::chrono::milliseconds limit);
   ~CallLimit();
   CallLimit(const CallLimit&) = delete;
   CallLimit& operator=(const CallLimit&) = delete;
 
   GCancellable* cancellable() const { return cancellable_.get(); }
-  void fire();
   // True once fired.
   bool fired();
 
  private:
+  void fire();
+
   GObjectPtr<GCancellable> cancellable_;
   std::mutex mutex_;
   std::condition_variable_any wake_;

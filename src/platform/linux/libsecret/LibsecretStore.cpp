@@ -3,8 +3,7 @@
 #include <libsecret/secret.h>
 
 #include "platform/linux/gio/GioHandles.h"
-#include "platform/linux/glib/CallLimit.h"
-#include "platform/linux/glib/FinishedWithin.h"
+#include "platform/linux/libsecret/KeyringCall.h"
 
 namespace {
 
@@ -13,15 +12,15 @@ struct SecretValueUnref {
 };
 using SecretValuePtr = std::unique_ptr<SecretValue, SecretValueUnref>;
 
-struct ItemListFree {
-  void operator()(GList* items) const { g_list_free_full(items, g_object_unref); }
-};
-using ItemListPtr = std::unique_ptr<GList, ItemListFree>;
-
 struct HashTableUnref {
   void operator()(GHashTable* table) const { g_hash_table_unref(table); }
 };
 using HashTablePtr = std::unique_ptr<GHashTable, HashTableUnref>;
+
+struct StrvFree {
+  void operator()(gchar** strings) const { g_strfreev(strings); }
+};
+using GStrvPtr = std::unique_ptr<gchar*, StrvFree>;
 
 // D-Bus carries attributes and labels as UTF-8 strings; other bytes would make libsecret drop
 // the attribute and store the item under the wrong name.
@@ -44,58 +43,66 @@ HashTablePtr attributesOf(const SecretKey& key) {
   return table;
 }
 
-// Throws for a failed call; a call cut short by its limit reports a time-out.
-[[noreturn]] void raise(GError* raw, CallLimit& limit) {
-  GErrorPtr error(raw);
-  if (limit.fired()) {
-    throw SecretStoreError(G_IO_ERROR_TIMED_OUT, "The keyring did not answer in time.");
-  }
-  if (!error) throw SecretStoreError(-1, "The keyring failed without saying why.");
-  throw SecretStoreError(error->code, error->message);
-}
-
-GObjectPtr<SecretService> connect(CallLimit& limit) {
-  GError* error = nullptr;
-  SecretService* service =
-      secret_service_get_sync(SECRET_SERVICE_NONE, limit.cancellable(), &error);
-  if (service == nullptr) raise(error, limit);
-  return GObjectPtr<SecretService>(service);
-}
-
 SecretValuePtr valueOf(const std::string& value) {
   return SecretValuePtr(
       secret_value_new(value.data(), static_cast<gssize>(value.size()), "text/plain"));
 }
 
-// How long past its limit a call may take to come back from its cancellation.
-constexpr std::chrono::seconds LATE{1};
+}  // namespace
 
-// Runs one call on a thread of its own and cancels it at its limit, so that the command ends at
-// its limit and a second even when libsecret never completes the cancelled call (as after the
-// keyring failed under an unlock prompt).
-template <class Call>
-auto bounded(SecretStore::Limit limit, Call call) {
-  auto bound = std::make_shared<CallLimit>();
-  auto finished = finishedWithin(
-      limit, LATE, [bound, call = std::move(call)]() mutable { return call(*bound); },
-      [bound] { bound->fire(); });
-  if (!finished) throw SecretStoreError(G_IO_ERROR_TIMED_OUT, "The keyring did not answer in time.");
-  return finished->get();
+SecretService* LibsecretStore::service(KeyringCall& call) {
+  if (!service_) service_ = call.connect();
+  return service_.get();
 }
 
-std::optional<std::string> readNow(const SecretKey& key, CallLimit& bound) {
+std::optional<std::string> LibsecretStore::read(const SecretKey& key, Limit limit) {
   auto attributes = attributesOf(key);
-  auto service = connect(bound);
+  KeyringCall call(limit);
+  SecretService* keyring = service(call);
+  // The search goes out first; the session's key exchange, which costs the keyring and us a
+  // millisecond or two of arithmetic each, runs while the search is answered.
+  auto found = call.awaitAll({[&](GAsyncReadyCallback done, gpointer data) {
+                                secret_service_search_for_dbus_paths(
+                                    keyring, nullptr, attributes.get(), call.cancellable(), done,
+                                    data);
+                              },
+                              [&](GAsyncReadyCallback done, gpointer data) {
+                                secret_service_ensure_session(keyring, call.cancellable(), done,
+                                                              data);
+                              }});
   GError* error = nullptr;
-  SecretValuePtr value(secret_service_lookup_sync(service.get(), nullptr, attributes.get(),
-                                                  bound.cancellable(), &error));
-  if (error != nullptr) raise(error, bound);
+  gchar** unlockedPaths = nullptr;
+  gchar** lockedPaths = nullptr;
+  if (!secret_service_search_for_dbus_paths_finish(keyring, found[0].get(), &unlockedPaths,
+                                                   &lockedPaths, &error)) {
+    call.raise(error);
+  }
+  GStrvPtr unlocked(unlockedPaths), locked(lockedPaths);
+  if (!secret_service_ensure_session_finish(keyring, found[1].get(), &error)) call.raise(error);
+  if (unlocked && unlocked.get()[0] != nullptr) {
+    const gchar* path = unlocked.get()[0];
+    auto result = call.await([&](GAsyncReadyCallback done, gpointer data) {
+      secret_service_get_secret_for_dbus_path(keyring, path, call.cancellable(), done, data);
+    });
+    SecretValuePtr value(secret_service_get_secret_for_dbus_path_finish(keyring, result.get(),
+                                                                        &error));
+    if (error != nullptr) call.raise(error);
+    // An item deleted since the search reads as none.
+    if (!value) return std::nullopt;
+    gsize length = 0;
+    const gchar* bytes = secret_value_get(value.get(), &length);
+    return std::string(bytes, length);
+  }
+  if (!locked || locked.get()[0] == nullptr) return std::nullopt;
+  // Only locked items: libsecret's lookup asks the keyring to unlock them (a prompt), and
+  // answers a refused unlock as no item at all; the secret is there, only out of reach.
+  auto result = call.await([&](GAsyncReadyCallback done, gpointer data) {
+    secret_service_lookup(keyring, nullptr, attributes.get(), call.cancellable(), done, data);
+  });
+  SecretValuePtr value(secret_service_lookup_finish(keyring, result.get(), &error));
+  if (error != nullptr) call.raise(error);
   if (!value) {
-    // libsecret answers a locked item whose unlock was refused (or could not be asked) as no
-    // item at all; the secret is there, only out of reach.
-    ItemListPtr items(secret_service_search_sync(service.get(), nullptr, attributes.get(),
-                                                 SECRET_SEARCH_ALL, bound.cancellable(), &error));
-    if (error != nullptr) raise(error, bound);
+    auto items = call.search(keyring, attributes.get(), SECRET_SEARCH_ALL);
     for (GList* item = items.get(); item != nullptr; item = item->next) {
       if (secret_item_get_locked(SECRET_ITEM(item->data))) {
         throw SecretStoreError(SECRET_ERROR_IS_LOCKED, "The keyring is locked.");
@@ -108,63 +115,45 @@ std::optional<std::string> readNow(const SecretKey& key, CallLimit& bound) {
   return std::string(bytes, length);
 }
 
-bool replaceNow(const SecretKey& key, const std::string& value, CallLimit& bound) {
+bool LibsecretStore::replace(const SecretKey& key, const std::string& value, Limit limit) {
   auto attributes = attributesOf(key);
-  auto service = connect(bound);
-  GError* error = nullptr;
-  ItemListPtr items(secret_service_search_sync(service.get(), nullptr, attributes.get(),
-                                               SECRET_SEARCH_UNLOCK, bound.cancellable(),
-                                               &error));
-  if (error != nullptr) raise(error, bound);
+  KeyringCall call(limit);
+  auto items = call.search(service(call), attributes.get(), SECRET_SEARCH_UNLOCK);
   if (!items) return false;
   auto secret = valueOf(value);
-  if (!secret_item_set_secret_sync(SECRET_ITEM(items->data), secret.get(), bound.cancellable(),
-                                   &error)) {
-    raise(error, bound);
-  }
+  auto* item = SECRET_ITEM(items->data);
+  auto result = call.await([&](GAsyncReadyCallback done, gpointer data) {
+    secret_item_set_secret(item, secret.get(), call.cancellable(), done, data);
+  });
+  GError* error = nullptr;
+  if (!secret_item_set_secret_finish(item, result.get(), &error)) call.raise(error);
   return true;
-}
-
-void addNow(const SecretKey& key, const std::string& value, const std::string& label,
-            CallLimit& bound) {
-  requireText(label);
-  auto attributes = attributesOf(key);
-  auto service = connect(bound);
-  auto secret = valueOf(value);
-  GError* error = nullptr;
-  if (!secret_service_store_sync(service.get(), nullptr, attributes.get(),
-                                 SECRET_COLLECTION_DEFAULT, label.c_str(), secret.get(),
-                                 bound.cancellable(), &error)) {
-    raise(error, bound);
-  }
-}
-
-bool removeNow(const SecretKey& key, CallLimit& bound) {
-  auto attributes = attributesOf(key);
-  auto service = connect(bound);
-  GError* error = nullptr;
-  bool removed = secret_service_clear_sync(service.get(), nullptr, attributes.get(),
-                                           bound.cancellable(), &error);
-  if (error != nullptr) raise(error, bound);
-  return removed;
-}
-
-}  // namespace
-
-std::optional<std::string> LibsecretStore::read(const SecretKey& key, Limit limit) {
-  return bounded(limit, [key](CallLimit& bound) { return readNow(key, bound); });
-}
-
-bool LibsecretStore::replace(const SecretKey& key, const std::string& value, Limit limit) {
-  return bounded(limit,
-                 [key, value](CallLimit& bound) { return replaceNow(key, value, bound); });
 }
 
 void LibsecretStore::add(const SecretKey& key, const std::string& value, const std::string& label,
                          Limit limit) {
-  bounded(limit, [key, value, label](CallLimit& bound) { addNow(key, value, label, bound); });
+  requireText(label);
+  auto attributes = attributesOf(key);
+  KeyringCall call(limit);
+  SecretService* keyring = service(call);
+  auto secret = valueOf(value);
+  auto result = call.await([&](GAsyncReadyCallback done, gpointer data) {
+    secret_service_store(keyring, nullptr, attributes.get(), SECRET_COLLECTION_DEFAULT,
+                         label.c_str(), secret.get(), call.cancellable(), done, data);
+  });
+  GError* error = nullptr;
+  if (!secret_service_store_finish(keyring, result.get(), &error)) call.raise(error);
 }
 
 bool LibsecretStore::remove(const SecretKey& key, Limit limit) {
-  return bounded(limit, [key](CallLimit& bound) { return removeNow(key, bound); });
+  auto attributes = attributesOf(key);
+  KeyringCall call(limit);
+  SecretService* keyring = service(call);
+  auto result = call.await([&](GAsyncReadyCallback done, gpointer data) {
+    secret_service_clear(keyring, nullptr, attributes.get(), call.cancellable(), done, data);
+  });
+  GError* error = nullptr;
+  bool removed = secret_service_clear_finish(keyring, result.get(), &error);
+  if (error != nullptr) call.raise(error);
+  return removed;
 }
