@@ -137,7 +137,7 @@ int main() {
        {}},
       {"secret get", {vesk, "secret", "get", item}, {}},
   };
-  constexpr int WARM = 5, TURNS = 60;
+  constexpr int WARM = 5, TURNS = 200;
   for (int turn = 0; turn < WARM + TURNS; ++turn) {
     for (auto& program : programs) {
       double took = timeRun(program.argv);
