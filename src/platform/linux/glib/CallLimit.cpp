@@ -7,23 +7,15 @@ CallLimit::CallLimit(std::chrono::milliseconds limit) : cancellable_(g_cancellab
     pthread_setname_np(pthread_self(), "vesk.limit");
     std::unique_lock lock(mutex_);
     if (wake_.wait_for(lock, stop, limit, [] { return false; }) || stop.stop_requested()) return;
+    fired_ = true;
     lock.unlock();
-    fire();
+    g_cancellable_cancel(cancellable_.get());
   });
 }
 
 CallLimit::~CallLimit() {
-  if (!timer_.joinable()) return;
   timer_.request_stop();
   timer_.join();
-}
-
-void CallLimit::fire() {
-  {
-    std::lock_guard lock(mutex_);
-    fired_ = true;
-  }
-  g_cancellable_cancel(cancellable_.get());
 }
 
 bool CallLimit::fired() {

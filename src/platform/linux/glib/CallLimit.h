@@ -10,9 +10,9 @@
 
 #include "platform/linux/gio/GioHandles.h"
 
-// Bounds blocking GLib calls: once the limit has passed, the calls under way and any later one
-// are cancelled through its cancellable, from a timer thread of its own.
-// Threads: built and destroyed on one thread; fired from the timer. The mutex guards fired_.
+// Bounds one blocking GLib call: its cancellable is cancelled once the limit has passed.
+// Threads: built and destroyed on the caller's thread; its own timer thread only cancels.
+// The mutex guards fired_.
 class CallLimit {
  public:
   explicit CallLimit(std::chrono::milliseconds limit);
@@ -21,12 +21,10 @@ class CallLimit {
   CallLimit& operator=(const CallLimit&) = delete;
 
   GCancellable* cancellable() const { return cancellable_.get(); }
-  // True once fired.
+  // True when the limit passed before the call ended.
   bool fired();
 
  private:
-  void fire();
-
   GObjectPtr<GCancellable> cancellable_;
   std::mutex mutex_;
   std::condition_variable_any wake_;

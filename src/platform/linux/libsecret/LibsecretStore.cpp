@@ -43,6 +43,12 @@ HashTablePtr attributesOf(const SecretKey& key) {
   return table;
 }
 
+std::string textOf(const SecretValuePtr& value) {
+  gsize length = 0;
+  const gchar* bytes = secret_value_get(value.get(), &length);
+  return std::string(bytes, length);
+}
+
 SecretValuePtr valueOf(const std::string& value) {
   return SecretValuePtr(
       secret_value_new(value.data(), static_cast<gssize>(value.size()), "text/plain"));
@@ -89,9 +95,7 @@ std::optional<std::string> LibsecretStore::read(const SecretKey& key, Limit limi
     if (error != nullptr) call.raise(error);
     // An item deleted since the search reads as none.
     if (!value) return std::nullopt;
-    gsize length = 0;
-    const gchar* bytes = secret_value_get(value.get(), &length);
-    return std::string(bytes, length);
+    return textOf(value);
   }
   if (!locked || locked.get()[0] == nullptr) return std::nullopt;
   // Only locked items: libsecret's lookup asks the keyring to unlock them (a prompt), and
@@ -110,9 +114,7 @@ std::optional<std::string> LibsecretStore::read(const SecretKey& key, Limit limi
     }
     return std::nullopt;
   }
-  gsize length = 0;
-  const gchar* bytes = secret_value_get(value.get(), &length);
-  return std::string(bytes, length);
+  return textOf(value);
 }
 
 bool LibsecretStore::replace(const SecretKey& key, const std::string& value, Limit limit) {

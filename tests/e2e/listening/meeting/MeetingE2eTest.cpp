@@ -47,7 +47,6 @@ void play(const Scratch& scratch, const std::string& sink, const std::string& te
   ASSERT_EQ(played.status, 0) << played.err;
 }
 
-// The whole text of a file ("" when there is none).
 // The records of a transcript's text; every line must be one whole JSON object ended by "\n".
 std::vector<json> wholeRecords(const std::string& text) {
   std::vector<json> records;

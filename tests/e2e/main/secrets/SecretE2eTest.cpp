@@ -147,7 +147,6 @@ class PrivateKeyring {
   std::unique_ptr<BackgroundProgram> keyring_;
 };
 
-// The whole text of a file, "" when it can't be read.
 // The process and all its descendants, by their parents in /proc.
 std::vector<pid_t> processTree(pid_t root) {
   std::vector<pid_t> tree{root};
