@@ -1,7 +1,8 @@
 #!/bin/sh
 # The Debian package as a user meets it: lintian finds no error in it; apt-get installs it with
-# what it depends on; the vesk-native on PATH answers a usage error and device-id; apt-get remove
-# takes it away, leaving none of its files or folders on disk.
+# what it depends on; the vesk-native on PATH answers a usage error and device-id, and reports a
+# keyring it cannot reach; apt-get remove takes it away, leaving none of its files or folders
+# on disk.
 #   tests/package/install-run-remove.sh <vesk-native_*.deb>
 set -u
 deb=$(readlink -f "$1")
@@ -32,6 +33,13 @@ rm -f /tmp/vesk-package-usage.$$
 out=$(cd / && vesk-native device-id); status=$?
 check "device-id answers" test "$status" -eq 0
 check "device-id answers with its id" sh -c "printf '%s' '$out' | grep -Eq '^\{\"id\":\"[0-9A-F-]{36}\"\}$'"
+
+# The keyring module fails on a bus that is not there; its error crosses into the binary, which
+# reports it (each file carries its own copy of the C++ runtime).
+err=$(cd / && DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent vesk-native secret get vesk-package \
+  </dev/null 2>&1 >/dev/null); status=$?
+check "an error raised in a module is reported by the binary" \
+  test "$status" -eq 1 -a "$err" = "Keychain read failed (1)"
 
 $sudo apt-get remove -y -qq vesk-native >/dev/null || { echo "package: apt-get remove failed" >&2; exit 1; }
 left=""
