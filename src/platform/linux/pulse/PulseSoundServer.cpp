@@ -57,7 +57,14 @@ SoundServer::Access PulseSoundServer::microphoneAccess() {
       *static_cast<bool*>(data) = true;
     }
   };
-  connection.finish(pa_context_get_source_info_list(connection.context(), onSource, &microphone));
+  // The default source is a microphone whenever the server has one, unless the user chose a
+  // monitor: describing that one source costs the server far less than describing them all.
+  connection.finish(pa_context_get_source_info_by_name(connection.context(), "@DEFAULT_SOURCE@",
+                                                       onSource, &microphone));
+  if (!microphone) {
+    connection.finish(
+        pa_context_get_source_info_list(connection.context(), onSource, &microphone));
+  }
   return microphone ? Access::Allowed : Access::Absent;
 }
 
@@ -100,15 +107,16 @@ std::vector<SoundServer::RecordStream> PulseSoundServer::recordStreams() {
   if (connection.connect() != PulseConnection::Outcome::Connected) return {};
 
   // Both lists are asked for at once, so the answer costs one round trip to the server; the
-  // monitors are only needed once both lists are in.
+  // monitors are only needed once both lists are in. They come from the outputs, each of which has
+  // one: a shorter list than the sources, which are the monitors and the microphones.
   struct Listing {
     std::set<uint32_t> monitors;
     std::vector<RecordStream> streams;
     std::vector<uint32_t> sources;  // the source of each stream, in the order of streams
   } listing;
-  auto onSource = [](pa_context*, const pa_source_info* info, int eol, void* data) {
-    if (eol == 0 && info && info->monitor_of_sink != PA_INVALID_INDEX) {
-      static_cast<Listing*>(data)->monitors.insert(info->index);
+  auto onSink = [](pa_context*, const pa_sink_info* info, int eol, void* data) {
+    if (eol == 0 && info && info->monitor_source != PA_INVALID_INDEX) {
+      static_cast<Listing*>(data)->monitors.insert(info->monitor_source);
     }
   };
   auto onStream = [](pa_context*, const pa_source_output_info* info, int eol, void* data) {
@@ -126,10 +134,10 @@ std::vector<SoundServer::RecordStream> PulseSoundServer::recordStreams() {
     listing.streams.push_back(std::move(stream));
     listing.sources.push_back(info->source);
   };
-  pa_operation* sources = pa_context_get_source_info_list(connection.context(), onSource, &listing);
+  pa_operation* sinks = pa_context_get_sink_info_list(connection.context(), onSink, &listing);
   pa_operation* outputs =
       pa_context_get_source_output_info_list(connection.context(), onStream, &listing);
-  bool listed = connection.finish(sources);
+  bool listed = connection.finish(sinks);
   if (!connection.finish(outputs) || !listed) return {};
   for (size_t i = 0; i < listing.streams.size(); ++i) {
     listing.streams[i].fromMonitor = listing.monitors.count(listing.sources[i]) > 0;
