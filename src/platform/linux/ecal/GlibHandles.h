@@ -12,11 +12,6 @@ struct GCharFree {
 };
 using GCharPtr = std::unique_ptr<gchar, GCharFree>;
 
-struct GObjectListFree {
-  void operator()(GList* list) const { g_list_free_full(list, g_object_unref); }
-};
-using GObjectList = std::unique_ptr<GList, GObjectListFree>;
-
 struct GObjectSListFree {
   void operator()(GSList* list) const { g_slist_free_full(list, g_object_unref); }
 };

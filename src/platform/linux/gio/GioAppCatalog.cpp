@@ -10,16 +10,6 @@
 
 namespace {
 
-struct AppListFree {
-  void operator()(GList* apps) const { g_list_free_full(apps, g_object_unref); }
-};
-using AppListPtr = std::unique_ptr<GList, AppListFree>;
-
-struct StrvFree {
-  void operator()(gchar** strings) const { g_strfreev(strings); }
-};
-using StrvPtr = std::unique_ptr<gchar*, StrvFree>;
-
 std::string textOf(const char* text) { return text != nullptr ? text : ""; }
 
 IconRef iconOf(GAppInfo* app) {
@@ -61,7 +51,7 @@ std::optional<AppEntry> ownedEntry(GAppInfo* app) {
 }
 
 std::vector<AppEntry> entriesOf(GList* apps) {
-  AppListPtr owned(apps);
+  GObjectList owned(apps);
   std::vector<AppEntry> entries;
   for (GList* item = apps; item != nullptr; item = item->next) {
     if (auto entry = entryOf(G_APP_INFO(item->data))) entries.push_back(std::move(*entry));
@@ -98,7 +88,7 @@ std::vector<std::string> commandOf(GDesktopAppInfo* app, const std::string& entr
   const char* exec = g_app_info_get_commandline(G_APP_INFO(app));
   gchar** raw = nullptr;
   if (exec == nullptr || !g_shell_parse_argv(exec, nullptr, &raw, nullptr)) return command;
-  StrvPtr tokens(raw);
+  GStrvPtr tokens(raw);
   bool placed = false;
   for (gchar** token = raw; *token != nullptr; ++token) {
     std::string text = *token;

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-// Owning handles for GLib objects, errors and variants.
+// Owning handles for GLib objects, errors, variants, string arrays and lists of objects.
 struct GObjectUnref {
   void operator()(gpointer object) const { g_object_unref(object); }
 };
@@ -17,6 +17,12 @@ struct GVariantUnref {
 struct GFree {
   void operator()(gpointer memory) const { g_free(memory); }
 };
+struct GStrvFree {
+  void operator()(gchar** strings) const { g_strfreev(strings); }
+};
+struct GObjectListFree {
+  void operator()(GList* objects) const { g_list_free_full(objects, g_object_unref); }
+};
 
 template <class T>
 using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
@@ -24,6 +30,8 @@ using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
 using GVariantPtr = std::unique_ptr<GVariant, GVariantUnref>;
 template <class T>
 using GMemoryPtr = std::unique_ptr<T, GFree>;
+using GStrvPtr = std::unique_ptr<gchar*, GStrvFree>;
+using GObjectList = std::unique_ptr<GList, GObjectListFree>;
 
 // The session bus, or none when there is no session bus to reach.
 GObjectPtr<GDBusConnection> sessionBus();

@@ -62,13 +62,13 @@ GObjectPtr<SecretService> KeyringCall::connect() {
   return GObjectPtr<SecretService>(service);
 }
 
-ItemListPtr KeyringCall::search(SecretService* service, GHashTable* attributes,
+GObjectList KeyringCall::search(SecretService* service, GHashTable* attributes,
                                 SecretSearchFlags flags) {
   auto result = await([&](GAsyncReadyCallback done, gpointer data) {
     secret_service_search(service, nullptr, attributes, flags, cancellable(), done, data);
   });
   GError* error = nullptr;
-  ItemListPtr items(secret_service_search_finish(service, result.get(), &error));
+  GObjectList items(secret_service_search_finish(service, result.get(), &error));
   if (error != nullptr) raise(error);
   return items;
 }

@@ -4,17 +4,11 @@
 
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <vector>
 
 #include "platform/SecretStore.h"
 #include "platform/linux/gio/GioHandles.h"
 #include "platform/linux/glib/OwnContext.h"
-
-struct ItemListFree {
-  void operator()(GList* items) const { g_list_free_full(items, g_object_unref); }
-};
-using ItemListPtr = std::unique_ptr<GList, ItemListFree>;
 
 // One keyring operation, run on the calling thread: its calls are libsecret's asynchronous ones,
 // answered on a main context of the operation's own, and all of them share one limit. At the
@@ -45,7 +39,7 @@ class KeyringCall {
   // service's name on the bus, which costs a round trip that a short command has no use for).
   GObjectPtr<SecretService> connect();
   // The items matching the attributes, as the flags ask.
-  ItemListPtr search(SecretService* service, GHashTable* attributes, SecretSearchFlags flags);
+  GObjectList search(SecretService* service, GHashTable* attributes, SecretSearchFlags flags);
 
  private:
   OwnContext context_;

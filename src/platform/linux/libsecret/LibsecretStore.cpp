@@ -17,11 +17,6 @@ struct HashTableUnref {
 };
 using HashTablePtr = std::unique_ptr<GHashTable, HashTableUnref>;
 
-struct StrvFree {
-  void operator()(gchar** strings) const { g_strfreev(strings); }
-};
-using GStrvPtr = std::unique_ptr<gchar*, StrvFree>;
-
 // D-Bus carries attributes and labels as UTF-8 strings; other bytes would make libsecret drop
 // the attribute and store the item under the wrong name.
 void requireText(const std::string& text) {
