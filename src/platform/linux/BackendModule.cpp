@@ -1,12 +1,12 @@
 #include "platform/linux/BackendModule.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <stdexcept>
-#include <system_error>
 
 BackendModule::BackendModule(std::string name, std::string package,
-                             std::vector<std::filesystem::path> folders, Unavailable unavailable)
+                             std::vector<std::string> folders, Unavailable unavailable)
     : name_(std::move(name)),
       package_(std::move(package)),
       folders_(std::move(folders)),
@@ -28,10 +28,9 @@ void* BackendModule::load() {
   if (handle_) return handle_;
   std::string tried;
   for (const auto& folder : folders_) {
-    std::filesystem::path file = folder / fileName();
-    std::error_code error;
-    if (!std::filesystem::exists(file, error)) {
-      tried += (tried.empty() ? "" : ", ") + folder.string();
+    const std::string file = folder + "/" + fileName();
+    if (::access(file.c_str(), F_OK) != 0) {
+      tried += (tried.empty() ? "" : ", ") + folder;
       continue;
     }
     // A missing library shows here already; binding each function only when it is first called

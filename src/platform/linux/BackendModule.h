@@ -1,6 +1,5 @@
 #pragma once
 
-#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -16,7 +15,7 @@ class BackendModule {
   // Ends the command; called with the message when the module cannot be loaded.
   using Unavailable = std::function<void(const std::string& message)>;
 
-  BackendModule(std::string name, std::string package, std::vector<std::filesystem::path> folders,
+  BackendModule(std::string name, std::string package, std::vector<std::string> folders,
                 Unavailable unavailable);
   BackendModule(const BackendModule&) = delete;
   BackendModule& operator=(const BackendModule&) = delete;
@@ -33,7 +32,7 @@ class BackendModule {
 
   const std::string name_;
   const std::string package_;
-  const std::vector<std::filesystem::path> folders_;
+  const std::vector<std::string> folders_;
   const Unavailable unavailable_;
   std::mutex mutex_;
   void* handle_ = nullptr;
