@@ -30,7 +30,7 @@
 
 namespace {
 
-const std::string COULDNT_HEAR = "Couldn\u2019t hear the Mac\u2019s sound: ";
+constexpr char COULDNT_HEAR[] = "Couldn\u2019t hear the Mac\u2019s sound: ";
 
 // Runs the work on a detached thread of its own: jobs that wait for a drain or a server must not
 // hold the shared pool's few threads.

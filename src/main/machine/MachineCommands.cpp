@@ -16,14 +16,25 @@
 namespace {
 
 // The players music-hush and music-play know, by name, with their bus names; in name order.
-const std::map<std::string, std::string> MUSIC_PLAYERS = {
+struct MusicPlayer {
+  std::string_view name;
+  const char* busName;
+};
+constexpr MusicPlayer MUSIC_PLAYERS[] = {
     {"music", "org.mpris.MediaPlayer2.GnomeMusic"},
     {"spotify", "org.mpris.MediaPlayer2.spotify"},
 };
 
+const MusicPlayer* musicPlayer(const std::string& name) {
+  for (const auto& player : MUSIC_PLAYERS) {
+    if (player.name == name) return &player;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
-bool isMusicPlayer(const std::string& name) { return MUSIC_PLAYERS.count(name) > 0; }
+bool isMusicPlayer(const std::string& name) { return musicPlayer(name) != nullptr; }
 
 std::vector<std::string> micUsers(Platform& platform) {
   std::vector<std::string> users;
@@ -108,7 +119,7 @@ void runMusicHush(Context& context) {
   for (const auto& [name, busName] : MUSIC_PLAYERS) {
     if (!players.running(busName, timeout)) continue;
     if (players.playbackStatus(busName, timeout) != "Playing") continue;
-    if (players.pause(busName, timeout)) paused.push_back(name);
+    if (players.pause(busName, timeout)) paused.push_back(std::string(name));
   }
   reply(context.console, paused);
 }
@@ -117,10 +128,10 @@ void runMusicPlay(Context& context, const std::vector<std::string>& names) {
   auto& players = *context.platform.mediaPlayers;
   auto timeout = context.timings.mediaPlayerCallLimit;
   for (const auto& name : names) {
-    auto player = MUSIC_PLAYERS.find(name);
-    if (player == MUSIC_PLAYERS.end()) continue;
+    const MusicPlayer* player = musicPlayer(name);
+    if (!player) continue;
     // Only a running player is asked; asking by name never starts one.
-    if (players.running(player->second, timeout)) players.play(player->second, timeout);
+    if (players.running(player->busName, timeout)) players.play(player->busName, timeout);
   }
   reply(context.console, nlohmann::json::array());
 }

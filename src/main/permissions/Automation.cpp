@@ -13,7 +13,11 @@ namespace {
 
 // The desktop's own counterpart of each automation name, by application id: a running
 // GApplication owns its id on the session bus.
-const std::map<std::string, std::string, std::less<>> automationTargets = {
+struct AutomationTarget {
+  std::string_view name;
+  const char* appId;
+};
+constexpr AutomationTarget AUTOMATION_TARGETS[] = {
     {"mail", "org.gnome.Geary"},
     {"notes", "org.gnome.Notes"},
     {"music", "org.gnome.Music"},
@@ -45,9 +49,10 @@ void startInBackground(Context& context, const std::string& appId) {
 // nothing to prompt for: a running target is "granted".
 std::string_view automationStatus(Context& context, const std::string& name, bool, bool launch) {
   if (name == "other-apps") return GRANTED;
-  auto target = automationTargets.find(name);
-  if (target == automationTargets.end()) usageError(context.console);
-  const std::string& appId = target->second;
+  const auto* target = std::find_if(std::begin(AUTOMATION_TARGETS), std::end(AUTOMATION_TARGETS),
+                                    [&](const AutomationTarget& t) { return t.name == name; });
+  if (target == std::end(AUTOMATION_TARGETS)) usageError(context.console);
+  const std::string appId = target->appId;
   int checks = std::max(context.timings.automationChecks, 1);
   for (int check = 1; check <= checks; ++check) {
     bool running = false;

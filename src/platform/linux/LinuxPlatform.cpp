@@ -87,22 +87,30 @@ void attach(OnDemand<T>& slot, const std::shared_ptr<Modules>& modules, const ch
 
 // Where the backend of each mechanism of hold-to-talk lives: its module and entry point.
 struct Way {
+  std::string_view mechanism;
   const char* module;
   const char* entry;
 };
-const std::map<std::string, Way> WAYS = {
-    {"xinput", {"x11", "veskMakeInputMonitor"}},
-    {"evdev", {"evdev", "veskMakeInputMonitor"}},
-    {"xtest", {"x11", "veskMakeSyntheticInput"}},
-    {"virtual-keyboard", {"wayland", "veskMakeVirtualKeyboard"}},
-    {"remote-desktop", {"wayland", "veskMakeRemoteDesktop"}},
-    {"x11", {"x11", "veskMakeClipboard"}},
-    {"data-control", {"wayland", "veskMakeDataControl"}},
-    {"ewmh", {"x11", "veskMakeWindowList"}},
-    {"sway", {"swayipc", "veskMakeWindowList"}},
-    {"kwin", {"gio", "veskMakeKWinWindows"}},
-    {"atspi", {"atspi", "veskMakeAccessibleWindows"}},
+constexpr Way WAYS[] = {
+    {"xinput", "x11", "veskMakeInputMonitor"},
+    {"evdev", "evdev", "veskMakeInputMonitor"},
+    {"xtest", "x11", "veskMakeSyntheticInput"},
+    {"virtual-keyboard", "wayland", "veskMakeVirtualKeyboard"},
+    {"remote-desktop", "wayland", "veskMakeRemoteDesktop"},
+    {"x11", "x11", "veskMakeClipboard"},
+    {"data-control", "wayland", "veskMakeDataControl"},
+    {"ewmh", "x11", "veskMakeWindowList"},
+    {"sway", "swayipc", "veskMakeWindowList"},
+    {"kwin", "gio", "veskMakeKWinWindows"},
+    {"atspi", "atspi", "veskMakeAccessibleWindows"},
 };
+
+const Way& wayOf(const std::string& mechanism) {
+  for (const Way& way : WAYS) {
+    if (way.mechanism == mechanism) return way;
+  }
+  throw std::out_of_range("no backend for the mechanism " + mechanism);
+}
 
 // The session's backends of hold-to-talk as each is picked; mutex guards chosen.
 struct LandingChoice {
@@ -120,7 +128,7 @@ void attachChosen(OnDemand<T>& slot, const std::shared_ptr<Modules>& modules,
   slot.makeWith([modules, choice, need] {
     std::unique_ptr<T> kept;
     const auto way = choice->session.pick(need, [&](const std::string& mechanism) {
-      const Way& source = WAYS.at(mechanism);
+      const Way& source = wayOf(mechanism);
       auto make = reinterpret_cast<T* (*)()>(modules->at(source.module)->entry(source.entry));
       kept.reset(make());
       return kept->available();
