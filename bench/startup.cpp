@@ -12,6 +12,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -137,11 +138,18 @@ int main() {
        {}},
       {"secret get", {vesk, "secret", "get", item}, {}},
   };
+  // Each turn runs the programs in a new order. A program that starts right after another one's
+  // exit runs a few per cent slower while the machine and the servers settle that exit, so a
+  // fixed order would always charge the same programs for it.
   constexpr int WARM = 5, TURNS = 200;
+  std::vector<Program*> order;
+  for (auto& program : programs) order.push_back(&program);
+  std::mt19937 shuffler(8);
   for (int turn = 0; turn < WARM + TURNS; ++turn) {
-    for (auto& program : programs) {
-      double took = timeRun(program.argv);
-      if (turn >= WARM && took >= 0) program.millis.push_back(took);
+    std::shuffle(order.begin(), order.end(), shuffler);
+    for (Program* program : order) {
+      double took = timeRun(program->argv);
+      if (turn >= WARM && took >= 0) program->millis.push_back(took);
     }
   }
   timeRun({vesk, "secret", "clear", item});
