@@ -1,5 +1,6 @@
 #include <algorithm>
-#include <map>
+#include <iterator>
+#include <string_view>
 #include <thread>
 
 #include "main/Context.h"

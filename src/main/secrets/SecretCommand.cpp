@@ -100,12 +100,12 @@ void runSecret(Context& context, const std::string& action, const std::string& n
 void runSecret(Context& context, const std::string& action, const std::string& name) {
   // Only "set" reads standard input (the others answer while the app leaves it open), up to its
   // first line feed and directly: the standard streams' set-up is then paid by no command. The
-  // others build no stream at all, whose first one sets up the C++ locale, a tenth of a
-  // millisecond of start-up.
+  // others build no stream at all: the first one of a process sets up the C++ locale, about
+  // 0.06 ms of start-up.
   if (action != "set") run(context, action, name, nullptr);
   std::string head;
   char chunk[4096];
-  while (action == "set" && head.find('\n') == std::string::npos) {
+  while (head.find('\n') == std::string::npos) {
     const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
