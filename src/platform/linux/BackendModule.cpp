@@ -12,6 +12,18 @@ BackendModule::BackendModule(std::string name, std::string package,
       folders_(std::move(folders)),
       unavailable_(std::move(unavailable)) {}
 
+std::vector<std::string> BackendModule::foldersBeside(const std::string& binary) {
+  // The folder above a path ("/" above "/x" and above "/").
+  auto above = [](const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
+  };
+  if (binary.find('/') == std::string::npos) return {};
+  const std::string folder = above(binary);
+  const std::string prefix = above(folder);
+  return {folder, (prefix == "/" ? "" : prefix) + "/lib/vesk-native"};
+}
+
 void* BackendModule::entry(const char* symbol) {
   void* handle = load();
   ::dlerror();

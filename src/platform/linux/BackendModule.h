@@ -23,6 +23,11 @@ class BackendModule {
   // The address of the module's entry point `symbol`, loading the module first if needed.
   void* entry(const char* symbol);
 
+  // The folders beside a binary at the absolute path `binary` where its modules may be: the
+  // binary's own folder, then ../lib/vesk-native from it (the installed layout). None for a
+  // path without a folder.
+  static std::vector<std::string> foldersBeside(const std::string& binary);
+
   // The file name of the module, for example vesk-pulse.so.
   std::string fileName() const { return "vesk-" + name_ + ".so"; }
 

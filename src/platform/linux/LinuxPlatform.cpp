@@ -43,31 +43,15 @@ constexpr ModuleSource MODULES[] = {
     {"xattr", "libc6"},
 };
 
-// The folder of the running binary, or nothing. Plain strings: std::filesystem's path handling
-// touches nearly a tenth of a millisecond of fresh code at every start.
-std::string binaryFolder() {
-  char target[PATH_MAX];
-  const ssize_t length = ::readlink("/proc/self/exe", target, sizeof target);
-  if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target) return {};
-  const std::string binary(target, static_cast<std::size_t>(length));
-  const auto slash = binary.rfind('/');
-  if (slash == std::string::npos) return {};
-  return slash == 0 ? "/" : binary.substr(0, slash);
-}
-
-// The folder above `folder` ("/" for "/" itself).
-std::string parentOf(const std::string& folder) {
-  const auto slash = folder.rfind('/');
-  return slash == 0 || slash == std::string::npos ? "/" : folder.substr(0, slash);
-}
-
+// Where modules are looked for: beside the running binary, then the folder it was installed
+// with. The binary's path comes from readlink(2): std::filesystem's path handling touches nearly a
+// tenth of a millisecond of fresh code at every start.
 std::vector<std::string> moduleFolders() {
   std::vector<std::string> folders;
-  if (auto beside = binaryFolder(); !beside.empty()) {
-    folders.push_back(beside);
-    // ../lib/vesk-native from the binary's folder, as installed.
-    auto above = parentOf(beside);
-    folders.push_back((above == "/" ? "" : above) + "/lib/vesk-native");
+  char binary[PATH_MAX];
+  const ssize_t length = ::readlink("/proc/self/exe", binary, sizeof binary);
+  if (length > 0 && static_cast<std::size_t>(length) < sizeof binary) {
+    folders = BackendModule::foldersBeside(std::string(binary, static_cast<std::size_t>(length)));
   }
   folders.emplace_back(VESK_MODULE_DIR);
   return folders;

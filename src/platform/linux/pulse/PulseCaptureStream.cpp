@@ -4,6 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/linux/pulse/PulseHandles.h"
 #include "platform/linux/pulse/PulseMainLoop.h"
 
 void PulseCaptureStream::StreamFree::operator()(pa_stream* stream) const {
@@ -32,8 +33,7 @@ PulseCaptureStream::PulseCaptureStream(PulseMainLoop& loop, const std::string& s
                             static_cast<std::uint8_t>(format.channels)};
   pa_channel_map map;
   pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
-  std::unique_ptr<pa_proplist, void (*)(pa_proplist*)> properties(pa_proplist_new(),
-                                                                   pa_proplist_free);
+  PulseProplistPtr properties(pa_proplist_new());
   pa_proplist_sets(properties.get(), PA_PROP_MEDIA_NAME, "Microphone");
   // A dictation role: never "phone", which would make the server duck or pause other streams.
   pa_proplist_sets(properties.get(), PA_PROP_MEDIA_ROLE, "production");

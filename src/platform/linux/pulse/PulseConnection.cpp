@@ -1,12 +1,13 @@
 #include "platform/linux/pulse/PulseConnection.h"
 
+#include "platform/linux/pulse/PulseHandles.h"
+
 PulseConnection::PulseConnection(const char* clientName, std::chrono::milliseconds limit)
     : deadline_(std::chrono::steady_clock::now() + limit), loop_(pa_mainloop_new()) {
   if (!loop_) return;
   // A question and its answer are a few hundred bytes: the shared memory pools and ring-buffer
   // channel a connection otherwise sets up on both sides cost more than the whole exchange.
-  std::unique_ptr<pa_proplist, void (*)(pa_proplist*)> properties(pa_proplist_new(),
-                                                                   pa_proplist_free);
+  PulseProplistPtr properties(pa_proplist_new());
   pa_proplist_sets(properties.get(), PA_PROP_CONTEXT_FORCE_DISABLE_SHM, "yes");
   context_.reset(pa_context_new_with_proplist(pa_mainloop_get_api(loop_.get()), clientName,
                                               properties.get()));
