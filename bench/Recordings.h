@@ -1,6 +1,7 @@
 #pragma once
 
 // The test recordings the speech benches play and decode, with what is said in them.
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -48,11 +49,18 @@ inline std::vector<std::int16_t> samplesOf(const std::string& path) {
   return samples;
 }
 
-// How many of the spoken words the recognised text holds, each counted once.
+// A written word as the recogniser would have spelt it: in lowercase, without the marks around it.
+inline std::string plainWord(std::string word) {
+  for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  while (!word.empty() && std::strchr(",.?!:;", word.back())) word.pop_back();
+  return word;
+}
+
+// How many of the spoken words the recognised (or written) text holds, each counted once.
 inline int wordsMatched(const std::string& spoken, const std::string& heard) {
   std::multiset<std::string> got;
   std::istringstream h(heard);
-  for (std::string w; h >> w;) got.insert(w);
+  for (std::string w; h >> w;) got.insert(plainWord(w));
   int count = 0;
   std::istringstream s(spoken);
   for (std::string w; s >> w;) {

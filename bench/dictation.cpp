@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "Recordings.h"
+#include "listening/engine/WrittenText.h"
 #include "platform/linux/pocketsphinx/PocketSphinxDecoder.h"
 
 namespace {
@@ -258,7 +259,9 @@ void latencyAndWords() {
       heard += textOf(line) + " ";
       last = at;
     }
-    const int words = wordsMatched(recording.words, heard);
+    // The dictation writes its words ("10 meters"): so is what was said.
+    const int words = wordsMatched(
+        WrittenText::of(recording.words, false, WrittenText::SpokenMarks::BecomeMarks), heard);
     right += words;
     spoken += wordCount(recording.words);
     if (last) latencies.push_back(ms(*last - speechEnded));

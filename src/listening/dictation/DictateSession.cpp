@@ -18,6 +18,7 @@
 #include "listening/output/RunLog.h"
 #include "listening/engine/SharedPool.h"
 #include "listening/engine/SoundKeeper.h"
+#include "listening/engine/WrittenText.h"
 #include "main/Timings.h"
 #include "platform/Platform.h"
 
@@ -251,10 +252,11 @@ void DictateSession::heard(const std::string& text, bool isFinal) {
     lastHeard_ = Clock::now();
     ++(isFinal ? lines_ : partials_);
   }
+  const std::string written = WrittenText::of(words, isFinal, WrittenText::SpokenMarks::BecomeMarks);
   if (isFinal) {
-    services_.lines.write("line", {{"who", "me"}, {"at", isoTimeNow()}, {"text", words}});
+    services_.lines.write("line", {{"who", "me"}, {"at", isoTimeNow()}, {"text", written}});
   } else {
-    services_.lines.write("partial", {{"who", "me"}, {"text", words}});
+    services_.lines.write("partial", {{"who", "me"}, {"text", written}});
   }
 }
 

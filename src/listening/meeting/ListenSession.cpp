@@ -20,6 +20,7 @@
 #include "listening/engine/SharedPool.h"
 #include "listening/engine/SystemAudioStream.h"
 #include "listening/engine/Within.h"
+#include "listening/engine/WrittenText.h"
 #include "listening/output/LineWriter.h"
 #include "listening/output/RunLog.h"
 #include "listening/output/WholeLine.h"
@@ -135,10 +136,12 @@ void ListenSession::start() {
 void ListenSession::heard(const std::string& who, const std::string& text, bool isFinal) {
   const std::string words = trimmed(text);
   if (words.empty()) return;
+  // People say "comma" in conversation: in a meeting the spoken marks stay words.
+  const std::string written = WrittenText::of(words, isFinal, WrittenText::SpokenMarks::StayWords);
   if (isFinal) {
-    settled(who, words);
+    settled(who, written);
   } else {
-    partial(who, words);
+    partial(who, written);
   }
 }
 

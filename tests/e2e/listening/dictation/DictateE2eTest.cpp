@@ -176,7 +176,7 @@ TEST_F(DictateE2eTest, MicTranscribesARecordingAndEndsAfterTheQuiet) {
     EXPECT_EQ(line["who"], "me");
     said += line["text"].get<std::string>() + " ";
   }
-  EXPECT_GE(wordsHeard("go forward ten meters", said), 3) << said;
+  EXPECT_GE(wordsHeard("go forward 10 meters", said), 3) << said;
 
   const std::string log = logOf(scratch);
   EXPECT_NE(log.find(" dictate start pid="), std::string::npos) << log;
@@ -218,6 +218,19 @@ TEST_F(DictateE2eTest, MicKeepHandsBackTheSoundAsA16kMonoWav) {
   EXPECT_GE(wordsHeard(spoken, said), 4) << said;
 }
 
+TEST_F(DictateE2eTest, ANumberAndSpokenMarksAreWrittenAsAPersonWouldWriteThem) {
+  const std::string speech = speak(scratch, "order twelve boxes period new paragraph thanks");
+  auto process = dictate("mic");
+  ASSERT_TRUE(listening(*process)) << process->err();
+  // Twice: a fresh recogniser often mishears the first words it gets.
+  playWav(speech);
+  playWav(speech);
+  ASSERT_EQ(process->waitExit(20s), 0) << process->err();
+  const auto lines = eventsOf(*process, "line");
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back()["text"], "Order 12 boxes.\n\nThanks");
+}
+
 TEST_F(DictateE2eTest, StopOnInputEndsKeepingWhatWasSaid) {
   auto process = dictate("hold");
   ASSERT_TRUE(listening(*process)) << process->err();
@@ -230,7 +243,7 @@ TEST_F(DictateE2eTest, StopOnInputEndsKeepingWhatWasSaid) {
   EXPECT_EQ(lines.back(), R"({"kind":"done"})");
   std::string said;
   for (const auto& line : eventsOf(*process, "line")) said += line["text"].get<std::string>() + " ";
-  EXPECT_GE(wordsHeard("go forward ten meters", said), 3) << said;
+  EXPECT_GE(wordsHeard("go forward 10 meters", said), 3) << said;
   const std::string log = logOf(scratch);
   EXPECT_NE(log.find(" quiet=inf\n"), std::string::npos) << log;
   EXPECT_NE(log.find(" dictate listening\n"), std::string::npos) << log;
@@ -298,7 +311,7 @@ TEST_F(DictateE2eTest, TheMicrophoneFollowsTheDefaultSourceWhenItsOwnGoesAway) {
   ASSERT_EQ(process->waitExit(20s), 0) << process->err();
   std::string said;
   for (const auto& line : eventsOf(*process, "line")) said += line["text"].get<std::string>() + " ";
-  EXPECT_GE(wordsHeard("go forward ten meters", said), 3) << said;
+  EXPECT_GE(wordsHeard("go forward 10 meters", said), 3) << said;
   EXPECT_TRUE(eventsOf(*process, "error").empty());
 }
 
@@ -316,7 +329,7 @@ TEST_F(DictateE2eTest, HoldModesMoveOffABluetoothHeadsetToTheBuiltInMicrophone) 
   ASSERT_EQ(process->waitExit(10s), 0) << process->err();
   std::string said;
   for (const auto& line : eventsOf(*process, "line")) said += line["text"].get<std::string>() + " ";
-  EXPECT_GE(wordsHeard("go forward ten meters", said), 3) << said;
+  EXPECT_GE(wordsHeard("go forward 10 meters", said), 3) << said;
 }
 
 TEST_F(DictateE2eTest, OnAHeadsetListeningWaitsForRealSound) {

@@ -83,8 +83,8 @@ TEST_F(DictateSessionTest, QuietAfterSpeechEndsWithTheWordsAndDone) {
   EXPECT_EQ(kinds(), (std::vector<std::string>{"listening", "partial", "partial", "line", "done"}));
   auto all = events();
   EXPECT_EQ(all[0], (json{{"kind", "listening"}, {"me", true}, {"them", false}}));
-  EXPECT_EQ(all[2], (json{{"kind", "partial"}, {"who", "me"}, {"text", "hello world"}}));
-  EXPECT_EQ(all[3]["text"], "hello world");
+  EXPECT_EQ(all[2], (json{{"kind", "partial"}, {"who", "me"}, {"text", "Hello world"}}));
+  EXPECT_EQ(all[3]["text"], "Hello world.");
   EXPECT_EQ(all[3]["who"], "me");
   EXPECT_EQ(all[3]["at"].get<std::string>().size(), 24u);
   EXPECT_NE(console.stdoutText().find("{\"kind\":\"level\",\"level\":"), std::string::npos);
@@ -177,7 +177,7 @@ TEST_F(DictateSessionTest, HoldModeHoldsEarlySoundUntilTheTranscriberIsReady) {
   session->stop();
   EXPECT_EQ(endStatus(), 0);
   EXPECT_EQ(kinds(), (std::vector<std::string>{"listening", "partial", "partial", "line", "done"}));
-  EXPECT_EQ(events()[3]["text"], "hello world");
+  EXPECT_EQ(events()[3]["text"], "Hello world.");
   const std::string log = logText();
   EXPECT_LT(log.find("microphone on"), log.find("model ready"));
 }
@@ -276,7 +276,7 @@ TEST_F(DictateSessionTest, AShownPhraseEndsAsALineWhenTheDrainRunsOut) {
   ASSERT_GE(all.size(), 3u);
   EXPECT_EQ(all.back()["kind"], "done");
   EXPECT_EQ(all[all.size() - 2]["kind"], "line");
-  EXPECT_EQ(all[all.size() - 2]["text"], all[all.size() - 3]["text"]);
+  EXPECT_EQ(all[all.size() - 2]["text"], all[all.size() - 3]["text"].get<std::string>() + ".");
   EXPECT_EQ(all[all.size() - 3]["kind"], "partial");
 }
 

@@ -111,7 +111,7 @@ TEST_F(ListenSessionTest, BothSidesSettleIntoTheTranscriptAndStopEndsWithDone) {
   for (const auto& event : all) {
     if (event["kind"] == "line") said[event["who"]] = event["text"];
   }
-  EXPECT_EQ(said, (std::map<std::string, std::string>{{"me", "hello world"}, {"them", "again"}}));
+  EXPECT_EQ(said, (std::map<std::string, std::string>{{"me", "Hello world."}, {"them", "Again."}}));
   const auto records = transcript();
   ASSERT_EQ(records.size(), 2u);
   for (const auto& record : records) {
@@ -142,9 +142,9 @@ TEST_F(ListenSessionTest, AResumedMeetingAppendsAPauseRecordBeforeItsPhrases) {
   EXPECT_EQ(records[0]["text"], "before");
   EXPECT_EQ(records[1]["pause"]["from"], "2024-05-01T09:45:00Z");
   EXPECT_EQ(records[1]["pause"]["to"].get<std::string>().size(), 24u);
-  EXPECT_EQ(records[2]["text"], "a/b");
-  session->heard("me", "after the quit", true);  // settles, though announced no more
-  EXPECT_EQ(transcript().back()["text"], "after the quit");
+  EXPECT_EQ(records[2]["text"], "A/b.");
+  session->heard("me", "after the quit period", true);  // settles, though announced no more
+  EXPECT_EQ(transcript().back()["text"], "After the quit period.");
   EXPECT_EQ(kinds(), (Kinds{"ready", "listening", "line"}));
 }
 
@@ -158,7 +158,7 @@ TEST_F(ListenSessionTest, AFailedWriteIsReportedAndThePhraseStillShown) {
   ASSERT_EQ(all.size(), 2u);
   EXPECT_EQ(all[0]["kind"], "error");
   EXPECT_EQ(all[0]["message"].get<std::string>().rfind("Couldn\u2019t write the transcript: ", 0), 0u);
-  EXPECT_EQ(all[1]["text"], "lost words");
+  EXPECT_EQ(all[1]["text"], "Lost words.");
 }
 
 // Nothing of "ready", "listening" or an announced error ever follows "stopped", wherever in the
