@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <thread>
 
-#include "listening/output/LineWriter.h"
-#include "listening/output/RunLog.h"
-#include "main/Console.h"
+#include "base/LineWriter.h"
+#include "base/RunLog.h"
+#include "base/Console.h"
 
 namespace {
 

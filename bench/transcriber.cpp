@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "Recordings.h"
-#include "listening/output/LineWriter.h"
+#include "base/LineWriter.h"
 #include "listening/engine/LiveTranscriber.h"
-#include "main/ProcessConsole.h"
+#include "base/ProcessConsole.h"
 #include "platform/linux/pocketsphinx/PocketSphinxDecoder.h"
 #include "platform/linux/pocketsphinx/PocketSphinxEngine.h"
 #include "platform/linux/soxr/SoxrConverters.h"

@@ -4,9 +4,9 @@
 // calendar ids).
 #include "FuzzInput.h"
 #include "fakes/FakePlatform.h"
-#include "main/Context.h"
-#include "main/TimeText.h"
-#include "main/Timings.h"
+#include "base/Context.h"
+#include "base/TimeText.h"
+#include "base/Timings.h"
 #include "main/calendar/CalendarCommands.h"
 
 namespace {

@@ -3,8 +3,8 @@
 // the id and the rest as its JSON, '2' reminders-done); the rest is its argument.
 #include "FuzzInput.h"
 #include "fakes/FakePlatform.h"
-#include "main/Context.h"
-#include "main/Timings.h"
+#include "base/Context.h"
+#include "base/Timings.h"
 #include "main/reminders/ReminderCommands.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

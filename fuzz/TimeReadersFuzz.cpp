@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "FuzzInput.h"
-#include "main/TimeText.h"
+#include "base/TimeText.h"
 #include "main/calendar/LocalCalendar.h"
 #include "main/reminders/ReminderEditor.h"
 

@@ -1,7 +1,8 @@
 #include "main/Reply.h"
 
-#include "main/Console.h"
-#include "main/ExitStatus.h"
+#include "base/Console.h"
+#include "base/ExitStatus.h"
+#include "base/JsonText.h"
 
 #include <cstdlib>
 
@@ -16,30 +17,10 @@ const std::string_view USAGE =
     "dictate hold | listen dictate <mic-keep|hold-keep> | listen hold-key "
     "<control|right-option|none>";
 
-namespace {
-
-std::string escapeSlashes(std::string text) {
-  // In compact JSON a "/" can only stand inside a string, so replacing every one is exact.
-  std::string escaped;
-  escaped.reserve(text.size() + 8);
-  for (char c : text) {
-    if (c == '/') escaped += '\\';
-    escaped += c;
-  }
-  return escaped;
-}
-
-}  // namespace
-
-std::string jsonText(const nlohmann::json& value) {
-  return escapeSlashes(value.dump(-1, ' ', false, nlohmann::json::error_handler_t::strict));
-}
-
 void emit(Console& console, const nlohmann::json& value) {
   // No command builds text that is not UTF-8; should one, its bad bytes become U+FFFD
   // rather than the reply being lost.
-  console.out(
-      escapeSlashes(value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)));
+  console.out(jsonText(value, nlohmann::json::error_handler_t::replace));
 }
 
 void fail(Console& console, std::string_view message, int status) {

@@ -4,14 +4,12 @@
 #include <string>
 #include <string_view>
 
+#include "base/JsonText.h"
+
 class Console;
 
 // The usage text, one line, no trailing newline.
 extern const std::string_view USAGE;
-
-// Compact JSON with every "/" written as "\/" and non-ASCII as raw UTF-8.
-// Throws nlohmann::json::type_error for text that is not valid UTF-8.
-std::string jsonText(const nlohmann::json& value);
 
 // Writes the reply: the JSON text in one unbuffered write, no trailing newline.
 // A value that cannot be written (invalid UTF-8) writes nothing.

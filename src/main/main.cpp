@@ -2,11 +2,11 @@
 #include <string>
 #include <vector>
 
-#include "main/Context.h"
+#include "base/Context.h"
 #include "main/Dispatch.h"
-#include "main/ExitStatus.h"
-#include "main/ProcessConsole.h"
-#include "main/Timings.h"
+#include "base/ExitStatus.h"
+#include "base/ProcessConsole.h"
+#include "base/Timings.h"
 #include "platform/Platform.h"
 #include "platform/linux/LinuxPlatform.h"
 

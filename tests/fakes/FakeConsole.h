@@ -3,7 +3,7 @@
 #include <mutex>
 #include <string>
 
-#include "main/Console.h"
+#include "base/Console.h"
 
 // What the process would have ended with, thrown by FakeConsole::end.
 struct ProcessEnded {

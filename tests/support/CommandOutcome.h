@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fakes/FakeConsole.h"
-#include "main/Context.h"
+#include "base/Context.h"
 
 // What a handler wrote and the status it ended with, run against a fresh fake console.
 struct CommandOutcome {

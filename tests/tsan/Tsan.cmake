@@ -15,25 +15,23 @@ include(GoogleTest)
 add_compile_options(-ffunction-sections -fdata-sections)
 add_link_options(-Wl,--gc-sections)
 file(GLOB TSAN_CORE_SOURCES CONFIGURE_DEPENDS
-  src/listening/output/*.cpp src/listening/engine/*.cpp src/landing/lander/*.cpp)
+  src/base/*.cpp src/listening/engine/*.cpp src/landing/lander/*.cpp)
 add_library(vesk_tsan_core STATIC ${TSAN_CORE_SOURCES}
   src/listening/dictation/DictateSession.cpp src/listening/dictation/WaitingSound.cpp
   src/listening/meeting/ListenSession.cpp
   src/listening/meeting/ListenCommand.cpp src/listening/meeting/MeetingIdentity.cpp
   src/listening/dictation/DictateWords.cpp src/landing/focus/FocusRules.cpp
-  src/platform/PcmBuffer.cpp src/platform/XdgFolders.cpp src/main/Reply.cpp
-  src/main/TimeText.cpp src/main/ProcessConsole.cpp src/main/Base64.cpp
-  src/main/permissions/Permissions.cpp)
+  src/platform/PcmBuffer.cpp src/platform/XdgFolders.cpp src/main/Reply.cpp)
 target_include_directories(vesk_tsan_core PUBLIC src)
 target_compile_definitions(vesk_tsan_core PUBLIC ASIO_STANDALONE ASIO_NO_DEPRECATED)
 target_link_libraries(vesk_tsan_core PUBLIC nlohmann_json::nlohmann_json Threads::Threads)
 
 set(TSAN_TESTS
-  listening/output/LineWriterTest.cpp
-  listening/output/RunLogTest.cpp
+  base/LineWriterTest.cpp
+  base/RunLogTest.cpp
+  base/SerialQueueTest.cpp
   listening/engine/AudioMeterTest.cpp
   listening/engine/LiveTranscriberTest.cpp
-  listening/engine/SerialQueueTest.cpp
   listening/engine/OtherSideTest.cpp
   listening/dictation/DictateSessionTest.cpp
   listening/meeting/ListenSessionTest.cpp

@@ -8,9 +8,9 @@
 #include "landing/lander/PasteDecision.h"
 #include "landing/lander/PasteKeystroke.h"
 #include "landing/lander/Pasteboard.h"
-#include "listening/output/LineWriter.h"
-#include "listening/output/RunLog.h"
-#include "main/Timings.h"
+#include "base/LineWriter.h"
+#include "base/RunLog.h"
+#include "base/Timings.h"
 #include "platform/Platform.h"
 
 HoldKeyRun::HoldKeyRun(Services services, std::optional<HeldKey> key)

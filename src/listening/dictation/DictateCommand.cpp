@@ -1,4 +1,4 @@
-#include "listening/engine/WaitForEnding.h"
+#include "base/WaitForEnding.h"
 #include "listening/dictation/DictateCommand.h"
 
 #include <pthread.h>
@@ -10,16 +10,17 @@
 #include <thread>
 
 #include "listening/dictation/DictateSession.h"
-#include "listening/engine/InputLines.h"
-#include "listening/output/LineWriter.h"
+#include "base/InputLines.h"
+#include "base/LineWriter.h"
 #include "listening/engine/NeedsDownload.h"
-#include "listening/output/RunLog.h"
+#include "base/RunLog.h"
 #include "platform/XdgFolders.h"
-#include "main/Console.h"
-#include "main/Context.h"
-#include "main/ExitStatus.h"
-#include "main/permissions/Permissions.h"
+#include "base/Console.h"
+#include "base/Context.h"
+#include "base/ExitStatus.h"
+#include "base/PermissionStatus.h"
 #include "main/Reply.h"
+#include "base/ControlWord.h"
 
 void runDictate(Context& context, double quietSeconds, bool hold, bool keep) {
   Console& console = context.console;
@@ -49,7 +50,7 @@ void runDictate(Context& context, double quietSeconds, bool hold, bool keep) {
   std::thread([session] {
     pthread_setname_np(pthread_self(), "vesk.stdin");
     readInputLines(STDIN_FILENO, [&session](const std::string& line) {
-      const std::string word = dictateControlWord(line);
+      const std::string word = controlWord(line);
       if (word == "stop") {
         session->stop();
       } else if (word == "cancel") {

@@ -9,17 +9,17 @@
 #include <exception>
 #include <thread>
 
-#include "main/TimeText.h"
-#include "listening/output/LineWriter.h"
+#include "base/TimeText.h"
+#include "base/LineWriter.h"
 #include "listening/engine/LiveTranscriber.h"
 #include "listening/engine/MicCapture.h"
 #include "listening/engine/RealSound.h"
 #include "listening/engine/ReportLevels.h"
-#include "listening/output/RunLog.h"
-#include "listening/engine/SharedPool.h"
+#include "base/RunLog.h"
+#include "base/SharedPool.h"
 #include "listening/engine/SoundKeeper.h"
 #include "listening/engine/WrittenText.h"
-#include "main/Timings.h"
+#include "base/Timings.h"
 #include "platform/Platform.h"
 
 namespace {

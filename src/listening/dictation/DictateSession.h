@@ -9,7 +9,7 @@
 #include <mutex>
 #include <string>
 
-#include "listening/engine/RepeatingTimer.h"
+#include "base/RepeatingTimer.h"
 #include "listening/dictation/WaitingSound.h"
 
 class LineWriter;

@@ -15,11 +15,3 @@ std::optional<double> dictateQuietSeconds(const std::string& mode) {
   if (found == DICTATE_QUIET.end()) return std::nullopt;
   return found->second;
 }
-
-std::string dictateControlWord(std::string line) {
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  const auto first = line.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  const auto last = line.find_last_not_of(" \t");
-  return line.substr(first, last - first + 1);
-}

@@ -10,7 +10,3 @@ inline constexpr double DICTATE_TALK_QUIET_SECONDS = 0.8;
 // The quiet seconds of a dictation mode word; none for a word that is not a mode.
 // The hold modes never end on quiet (positive infinity).
 std::optional<double> dictateQuietSeconds(const std::string& mode);
-
-// The control word of one line of standard input: the line without its line ending and without
-// the spaces and tabs around it.
-std::string dictateControlWord(std::string line);

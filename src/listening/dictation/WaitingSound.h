@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "listening/engine/SerialQueue.h"
+#include "base/SerialQueue.h"
 #include "platform/PcmBuffer.h"
 
 class LiveTranscriber;

@@ -12,7 +12,7 @@
 #include <deque>
 #include <vector>
 
-#include "listening/output/LineWriter.h"
+#include "base/LineWriter.h"
 #include "listening/engine/ListenFailure.h"
 #include "listening/engine/NeedsDownload.h"
 #include "platform/AudioConverters.h"

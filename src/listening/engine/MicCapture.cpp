@@ -3,7 +3,7 @@
 #include <exception>
 #include <future>
 
-#include "listening/output/LineWriter.h"
+#include "base/LineWriter.h"
 #include "listening/engine/ListenFailure.h"
 
 std::shared_ptr<MicCapture> MicCapture::make(AudioInput& input, LineWriter& lines,

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "listening/engine/AudioMeter.h"
-#include "listening/engine/SerialQueue.h"
+#include "base/SerialQueue.h"
 #include "platform/AudioInput.h"
 
 class LineWriter;

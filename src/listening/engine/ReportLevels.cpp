@@ -1,7 +1,7 @@
 #include "listening/engine/ReportLevels.h"
 
 #include "listening/engine/BarScale.h"
-#include "listening/output/LineWriter.h"
+#include "base/LineWriter.h"
 
 std::shared_ptr<RepeatingTimer> reportLevels(std::function<float()> level, LineWriter& lines,
                                              std::chrono::duration<double> interval) {

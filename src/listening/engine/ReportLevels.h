@@ -4,7 +4,7 @@
 #include <functional>
 #include <memory>
 
-#include "listening/engine/RepeatingTimer.h"
+#include "base/RepeatingTimer.h"
 
 class LineWriter;
 

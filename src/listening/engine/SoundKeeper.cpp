@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "main/Base64.h"
+#include "base/Base64.h"
 #include "listening/engine/LiveTranscriber.h"
 #include "platform/AudioConverters.h"
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "listening/engine/SerialQueue.h"
+#include "base/SerialQueue.h"
 #include "platform/PcmBuffer.h"
 
 class AudioConverter;

@@ -4,7 +4,7 @@
 
 #include "listening/engine/ListenFailure.h"
 #include "listening/engine/LiveTranscriber.h"
-#include "main/permissions/Permissions.h"
+#include "base/PermissionStatus.h"
 #include "platform/Platform.h"
 
 std::string explain(const std::exception_ptr& error) {

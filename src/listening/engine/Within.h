@@ -10,7 +10,7 @@
 
 #include "listening/engine/FirstOutcome.h"
 #include "listening/engine/ListenFailure.h"
-#include "listening/engine/SharedPool.h"
+#include "base/SharedPool.h"
 
 // "it didn’t start within <whole seconds> seconds": the failure of a start that ran out of time.
 inline std::string startLimitText(double seconds) {

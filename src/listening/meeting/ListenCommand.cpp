@@ -1,4 +1,4 @@
-#include "listening/engine/WaitForEnding.h"
+#include "base/WaitForEnding.h"
 #include "listening/meeting/ListenCommand.h"
 
 #include <pthread.h>
@@ -12,18 +12,19 @@
 #include <thread>
 
 #include "listening/dictation/DictateCommand.h"
-#include "listening/engine/InputLines.h"
-#include "listening/engine/SerialQueue.h"
+#include "base/InputLines.h"
+#include "base/SerialQueue.h"
 #include "listening/meeting/ListenSession.h"
-#include "listening/output/LineWriter.h"
-#include "listening/output/RunLog.h"
+#include "base/LineWriter.h"
+#include "base/RunLog.h"
 #include "platform/XdgFolders.h"
-#include "main/Console.h"
-#include "main/Context.h"
-#include "main/ExitStatus.h"
+#include "base/Console.h"
+#include "base/Context.h"
+#include "base/ExitStatus.h"
 #include "main/Reply.h"
-#include "main/TimeText.h"
-#include "main/permissions/Permissions.h"
+#include "base/TimeText.h"
+#include "base/PermissionStatus.h"
+#include "base/ControlWord.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ void runListen(Context& context, const std::string& sources) {
         reader->first.set_value(line);
         return;
       }
-      const std::string word = dictateControlWord(line);
+      const std::string word = controlWord(line);
       if (word == "stop") {
         session.get()->stop("asked");
       } else if (word == "hear-them") {

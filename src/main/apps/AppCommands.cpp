@@ -3,14 +3,14 @@
 #include <fstream>
 #include <iterator>
 
-#include "main/Base64.h"
+#include "base/Base64.h"
 #include "main/apps/Browsers.h"
 #include "main/apps/ChromeProfiles.h"
-#include "main/Context.h"
-#include "main/ExitStatus.h"
+#include "base/Context.h"
+#include "base/ExitStatus.h"
 #include "main/Reply.h"
 #include "main/apps/RunningApps.h"
-#include "main/Timings.h"
+#include "base/Timings.h"
 #include "platform/Platform.h"
 #include "platform/XdgFolders.h"
 

@@ -5,13 +5,13 @@
 #include <set>
 
 #include "main/calendar/CalendarColor.h"
-#include "main/Context.h"
+#include "base/Context.h"
 #include "main/calendar/EventJson.h"
 #include "main/calendar/EventOccurrence.h"
 #include "main/calendar/StoreAccess.h"
-#include "main/ExitStatus.h"
+#include "base/ExitStatus.h"
 #include "main/Reply.h"
-#include "main/TimeText.h"
+#include "base/TimeText.h"
 #include "platform/EventStore.h"
 #include "platform/Platform.h"
 

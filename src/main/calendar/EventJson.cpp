@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "main/TimeText.h"
+#include "base/TimeText.h"
 
 namespace {
 

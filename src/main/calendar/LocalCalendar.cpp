@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "main/TimeText.h"
+#include "base/TimeText.h"
 
 namespace localCalendar {
 

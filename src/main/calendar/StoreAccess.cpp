@@ -1,7 +1,7 @@
 #include "main/calendar/StoreAccess.h"
 
-#include "main/Context.h"
-#include "main/Timings.h"
+#include "base/Context.h"
+#include "base/Timings.h"
 #include "main/permissions/Permissions.h"
 #include "platform/EventStore.h"
 #include "platform/Platform.h"

@@ -6,11 +6,11 @@
 #include <set>
 #include <thread>
 
-#include "main/Console.h"
-#include "main/Context.h"
-#include "main/ExitStatus.h"
+#include "base/Console.h"
+#include "base/Context.h"
+#include "base/ExitStatus.h"
 #include "main/Reply.h"
-#include "main/Timings.h"
+#include "base/Timings.h"
 #include "platform/Platform.h"
 
 namespace {

@@ -3,11 +3,11 @@
 #include <string_view>
 #include <thread>
 
-#include "main/Context.h"
-#include "main/ExitStatus.h"
+#include "base/Context.h"
+#include "base/ExitStatus.h"
 #include "main/permissions/Permissions.h"
 #include "main/Reply.h"
-#include "main/Timings.h"
+#include "base/Timings.h"
 #include "platform/Platform.h"
 
 namespace {

@@ -4,29 +4,13 @@
 #include <chrono>
 #include <thread>
 
-#include "main/Console.h"
-#include "main/Context.h"
+#include "base/Console.h"
+#include "base/Context.h"
 #include "main/Reply.h"
-#include "main/Timings.h"
+#include "base/Timings.h"
 #include "platform/Platform.h"
 
-const std::string_view systemAudioDenied =
-    "Screen & System Audio access denied. Allow Vesk in System Settings \u2192 Privacy & "
-    "Security \u2192 Screen & System Audio Recording.";
-
 namespace {
-
-std::string_view statusOf(SoundServer::Access access) {
-  switch (access) {
-    case SoundServer::Access::Allowed:
-      return GRANTED;
-    case SoundServer::Access::Refused:
-      return DENIED;
-    case SoundServer::Access::Absent:
-      break;
-  }
-  return NOT_ASKED;
-}
 
 constexpr std::array AUTOMATION_NAMES = {"mail", "notes", "music", "other-apps", "safari"};
 
@@ -39,19 +23,7 @@ bool isAutomationName(const std::string& name) {
 
 }  // namespace
 
-std::string_view microphoneStatus(Platform& platform) {
-  return statusOf(platform.soundServer->microphoneAccess());
-}
-
 std::string_view requestMicrophone(Platform& platform) { return microphoneStatus(platform); }
-
-std::string_view systemAudioStatus(Platform& platform) {
-  return statusOf(platform.soundServer->outputMonitorAccess());
-}
-
-bool systemAudioAllowedNow(Platform& platform) {
-  return platform.soundServer->outputMonitorAccess() == SoundServer::Access::Allowed;
-}
 
 std::string_view requestSystemAudio(Platform& platform, const Timings& timings) {
   if (systemAudioStatus(platform) == GRANTED) return GRANTED;
@@ -63,15 +35,6 @@ std::string_view requestSystemAudio(Platform& platform, const Timings& timings) 
     std::this_thread::sleep_for(timings.systemAudioRequestPoll);
   }
   return systemAudioStatus(platform);
-}
-
-bool mayTypeForUser(Platform& platform) {
-  return platform.accessibility->enabled() && platform.syntheticInput->available();
-}
-
-std::string_view accessibilityStatus(Platform& platform) {
-  // Trusted means the bridge can both type for the user and see the hold key.
-  return mayTypeForUser(platform) && platform.inputMonitor->available() ? GRANTED : NOT_ASKED;
 }
 
 std::string_view requestAccessibility(Platform& platform) {

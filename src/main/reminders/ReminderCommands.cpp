@@ -2,15 +2,15 @@
 
 #include <chrono>
 
-#include "main/Context.h"
-#include "main/ExitStatus.h"
+#include "base/Context.h"
+#include "base/ExitStatus.h"
 #include "main/calendar/LocalCalendar.h"
 #include "main/calendar/StoreAccess.h"
 #include "main/reminders/ReminderEditor.h"
 #include "main/reminders/ReminderJson.h"
 #include "main/Reply.h"
 #include "main/reminders/VeskList.h"
-#include "main/TimeText.h"
+#include "base/TimeText.h"
 #include "platform/EventStore.h"
 #include "platform/Platform.h"
 

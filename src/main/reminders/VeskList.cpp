@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "main/ExitStatus.h"
+#include "base/ExitStatus.h"
 #include "main/reminders/ReminderListOrder.h"
 #include "main/Reply.h"
 #include "platform/EventStore.h"

@@ -4,9 +4,9 @@
 
 #include "fakes/FakePlatform.h"
 #include "fakes/FakeConsole.h"
-#include "main/Context.h"
+#include "base/Context.h"
 #include "main/Dispatch.h"
-#include "main/Timings.h"
+#include "base/Timings.h"
 #include "support/CommandOutcome.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include "fakes/FakeConsole.h"
 #include "fakes/FakeLater.h"
 #include "fakes/FakePlatform.h"
-#include "listening/output/LineWriter.h"
-#include "listening/output/RunLog.h"
-#include "main/Timings.h"
+#include "base/LineWriter.h"
+#include "base/RunLog.h"
+#include "base/Timings.h"
 #include "support/Files.h"
 #include "support/Scratch.h"
 

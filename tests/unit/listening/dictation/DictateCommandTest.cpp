@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "listening/dictation/DictateCommand.h"
+#include "base/ControlWord.h"
 
 TEST(DictateCommand, ModesMapToTheirQuietTimes) {
   EXPECT_EQ(dictateQuietSeconds("mic"), 1.5);
@@ -15,9 +16,9 @@ TEST(DictateCommand, ModesMapToTheirQuietTimes) {
 }
 
 TEST(DictateCommand, ControlWordsLoseSurroundingSpacesAndTabsOnly) {
-  EXPECT_EQ(dictateControlWord(" \tstop \t"), "stop");
-  EXPECT_EQ(dictateControlWord("cancel\r"), "cancel");
-  EXPECT_EQ(dictateControlWord("STOP"), "STOP");
-  EXPECT_EQ(dictateControlWord("st op"), "st op");
-  EXPECT_EQ(dictateControlWord("   "), "");
+  EXPECT_EQ(controlWord(" \tstop \t"), "stop");
+  EXPECT_EQ(controlWord("cancel\r"), "cancel");
+  EXPECT_EQ(controlWord("STOP"), "STOP");
+  EXPECT_EQ(controlWord("st op"), "st op");
+  EXPECT_EQ(controlWord("   "), "");
 }

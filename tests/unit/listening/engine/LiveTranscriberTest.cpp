@@ -7,7 +7,7 @@
 
 #include "fakes/FakeConsole.h"
 #include "fakes/FakePlatform.h"
-#include "listening/output/LineWriter.h"
+#include "base/LineWriter.h"
 #include "listening/engine/ListenFailure.h"
 #include "listening/engine/LiveTranscriber.h"
 #include "listening/engine/NeedsDownload.h"

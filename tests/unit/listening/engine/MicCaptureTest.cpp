@@ -6,7 +6,7 @@
 
 #include "fakes/FakeConsole.h"
 #include "fakes/FakePlatform.h"
-#include "listening/output/LineWriter.h"
+#include "base/LineWriter.h"
 #include "listening/engine/ListenFailure.h"
 #include "listening/engine/MicCapture.h"
 #include "support/Pcm.h"

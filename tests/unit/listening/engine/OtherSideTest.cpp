@@ -10,7 +10,7 @@
 #include "listening/engine/OtherSide.h"
 #include "listening/engine/SystemAudioStream.h"
 #include "listening/engine/Within.h"
-#include "listening/output/LineWriter.h"
+#include "base/LineWriter.h"
 #include "main/permissions/Permissions.h"
 #include "support/Pcm.h"
 

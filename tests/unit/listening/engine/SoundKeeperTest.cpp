@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/FakeAudioConverters.h"
-#include "main/Base64.h"
+#include "base/Base64.h"
 #include "listening/engine/LiveTranscriber.h"
 #include "listening/engine/RealSound.h"
 #include "listening/engine/SoundKeeper.h"

@@ -7,11 +7,11 @@
 
 #include "fakes/FakePlatform.h"
 #include "main/apps/AppCommands.h"
-#include "main/Base64.h"
+#include "base/Base64.h"
 #include "main/apps/ChromeProfiles.h"
-#include "main/Context.h"
+#include "base/Context.h"
 #include "main/apps/RunningApps.h"
-#include "main/Timings.h"
+#include "base/Timings.h"
 #include "support/CommandOutcome.h"
 
 namespace {

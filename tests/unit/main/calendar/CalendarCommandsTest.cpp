@@ -6,10 +6,10 @@
 #include "support/CommandOutcome.h"
 #include "fakes/FakePlatform.h"
 #include "main/calendar/CalendarCommands.h"
-#include "main/Context.h"
+#include "base/Context.h"
 #include "main/permissions/Permissions.h"
-#include "main/TimeText.h"
-#include "main/Timings.h"
+#include "base/TimeText.h"
+#include "base/Timings.h"
 
 namespace {
 

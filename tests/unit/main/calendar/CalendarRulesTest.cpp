@@ -5,7 +5,7 @@
 #include "main/calendar/CalendarColor.h"
 #include "main/calendar/EventJson.h"
 #include "main/calendar/EventOccurrence.h"
-#include "main/TimeText.h"
+#include "base/TimeText.h"
 
 namespace {
 

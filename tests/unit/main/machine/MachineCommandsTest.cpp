@@ -5,9 +5,9 @@
 
 #include "fakes/FakeConsole.h"
 #include "fakes/FakePlatform.h"
-#include "main/Context.h"
+#include "base/Context.h"
 #include "main/machine/MachineCommands.h"
-#include "main/Timings.h"
+#include "base/Timings.h"
 
 using RecordStream = SoundServer::RecordStream;
 

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "fakes/FakePlatform.h"
-#include "main/Context.h"
+#include "base/Context.h"
 #include "main/permissions/Permissions.h"
-#include "main/Timings.h"
+#include "base/Timings.h"
 #include "support/CommandOutcome.h"
 
 namespace {

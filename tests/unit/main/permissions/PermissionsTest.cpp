@@ -5,9 +5,9 @@
 #include "fakes/FakeConsole.h"
 #include "support/CommandOutcome.h"
 #include "fakes/FakePlatform.h"
-#include "main/Context.h"
+#include "base/Context.h"
 #include "main/permissions/Permissions.h"
-#include "main/Timings.h"
+#include "base/Timings.h"
 
 using Access = SoundServer::Access;
 

@@ -8,10 +8,10 @@
 #include "fakes/FakeConsole.h"
 #include "support/CommandOutcome.h"
 #include "fakes/FakePlatform.h"
-#include "main/Context.h"
+#include "base/Context.h"
 #include "main/reminders/ReminderCommands.h"
-#include "main/TimeText.h"
-#include "main/Timings.h"
+#include "base/TimeText.h"
+#include "base/Timings.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "main/calendar/LocalCalendar.h"
 #include "main/reminders/ReminderEditor.h"
 #include "main/reminders/ReminderJson.h"
-#include "main/TimeText.h"
+#include "base/TimeText.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <sstream>
 
 #include "fakes/FakePlatform.h"
-#include "main/Context.h"
+#include "base/Context.h"
 #include "main/secrets/SecretCommand.h"
-#include "main/Timings.h"
+#include "base/Timings.h"
 #include "support/CommandOutcome.h"
 
 namespace {

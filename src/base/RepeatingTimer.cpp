@@ -1,8 +1,8 @@
-#include "listening/engine/RepeatingTimer.h"
+#include "base/RepeatingTimer.h"
 
 #include <asio/post.hpp>
 
-#include "listening/engine/SharedPool.h"
+#include "base/SharedPool.h"
 
 RepeatingTimer::RepeatingTimer(std::chrono::duration<double> interval, std::function<void()> work)
     : interval_(std::chrono::duration_cast<std::chrono::steady_clock::duration>(interval)),

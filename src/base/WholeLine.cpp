@@ -1,4 +1,4 @@
-#include "listening/output/WholeLine.h"
+#include "base/WholeLine.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

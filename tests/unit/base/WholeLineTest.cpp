@@ -9,7 +9,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "listening/output/WholeLine.h"
+#include "base/WholeLine.h"
 #include "support/Files.h"
 #include "support/Scratch.h"
 

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "fakes/FakeConsole.h"
-#include "listening/output/RunLog.h"
+#include "base/RunLog.h"
 #include "support/Files.h"
 #include "support/Scratch.h"
 

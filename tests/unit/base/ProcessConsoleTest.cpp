@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "main/ProcessConsole.h"
+#include "base/ProcessConsole.h"
 
 using namespace std::chrono_literals;
 

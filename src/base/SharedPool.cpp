@@ -1,4 +1,4 @@
-#include "listening/engine/SharedPool.h"
+#include "base/SharedPool.h"
 
 #include <asio/post.hpp>
 #include <asio/steady_timer.hpp>

@@ -1,4 +1,4 @@
-#include "main/ProcessConsole.h"
+#include "base/ProcessConsole.h"
 
 #include <poll.h>
 #include <unistd.h>

@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "fakes/FakeConsole.h"
-#include "listening/output/LineWriter.h"
-#include "main/ProcessConsole.h"
+#include "base/LineWriter.h"
+#include "base/ProcessConsole.h"
 #include "support/Scratch.h"
 
 using nlohmann::json;

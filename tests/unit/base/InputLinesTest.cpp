@@ -3,7 +3,7 @@
 
 #include <thread>
 
-#include "listening/engine/InputLines.h"
+#include "base/InputLines.h"
 
 TEST(InputLines, SplitsOnNewlinesAcrossReadsAndKeepsALastUnendedLine) {
   int pipe[2];

@@ -1,4 +1,4 @@
-#include "listening/output/RunLog.h"
+#include "base/RunLog.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,10 +8,10 @@
 #include <mutex>
 #include <system_error>
 
-#include "listening/output/WholeLine.h"
-#include "main/TimeText.h"
-#include "main/Console.h"
-#include "main/ProcessConsole.h"
+#include "base/WholeLine.h"
+#include "base/TimeText.h"
+#include "base/Console.h"
+#include "base/ProcessConsole.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <regex>
 
-#include "main/TimeText.h"
+#include "base/TimeText.h"
 
 using namespace std::chrono;
 

@@ -1,4 +1,4 @@
-#include "main/TimeText.h"
+#include "base/TimeText.h"
 
 #include <cctype>
 #include <cstdio>

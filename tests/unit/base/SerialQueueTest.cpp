@@ -3,7 +3,7 @@
 #include <future>
 #include <vector>
 
-#include "listening/engine/SerialQueue.h"
+#include "base/SerialQueue.h"
 
 TEST(SerialQueue, ASuspendedQueueHoldsItsWorkInOrderUntilResumed) {
   SerialQueue queue("test.held", SerialQueue::Start::Suspended);

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "listening/engine/SerialQueue.h"
+#include "base/SerialQueue.h"
 
 class Console;
 

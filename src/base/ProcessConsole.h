@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main/Console.h"
+#include "base/Console.h"
 
 // The real standard streams of this process. A stream may be a non-blocking pipe inherited from
 // the parent: a write that finds the pipe full waits for room and finishes, so a line is never

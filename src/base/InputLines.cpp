@@ -1,4 +1,4 @@
-#include "listening/engine/InputLines.h"
+#include "base/InputLines.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "main/Base64.h"
+#include "base/Base64.h"
 
 std::string base64(std::string_view bytes) {
   static constexpr char ALPHABET[] =

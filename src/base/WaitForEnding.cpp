@@ -1,11 +1,11 @@
-#include "listening/engine/WaitForEnding.h"
+#include "base/WaitForEnding.h"
 
 #include <asio/executor_work_guard.hpp>
 #include <asio/io_context.hpp>
 #include <cstdlib>
 
-#include "main/Console.h"
-#include "main/ExitStatus.h"
+#include "base/Console.h"
+#include "base/ExitStatus.h"
 
 void waitForEnding(Console& console) {
   asio::io_context mainLoop;

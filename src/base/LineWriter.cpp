@@ -1,8 +1,8 @@
-#include "listening/output/LineWriter.h"
+#include "base/LineWriter.h"
 
-#include "main/Console.h"
-#include "main/ProcessConsole.h"
-#include "main/Reply.h"
+#include "base/Console.h"
+#include "base/ProcessConsole.h"
+#include "base/JsonText.h"
 
 std::string eventLine(std::string_view kind, const nlohmann::json& fields) {
   std::string line = "{\"kind\":\"";

@@ -1,4 +1,4 @@
-#include "listening/engine/SerialQueue.h"
+#include "base/SerialQueue.h"
 
 #include <pthread.h>
 
