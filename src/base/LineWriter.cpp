@@ -22,7 +22,7 @@ std::string eventLine(std::string_view kind, const nlohmann::json& fields) {
   return line;
 }
 
-LineWriter::LineWriter(Console& console) : console_(console), queue_("vesk.lines") {}
+LineWriter::LineWriter(Console& console) : console_(console) {}
 
 LineWriter& LineWriter::shared() {
   // Never destroyed: threads may still write lines while the process ends.
@@ -40,11 +40,10 @@ void LineWriter::writeLast(std::string_view kind, const nlohmann::json& fields) 
 
 void LineWriter::put(std::string line, bool last) {
   line += '\n';
-  queue_.sync([&] {
-    if (closed_) return;
-    closed_ = last;
-    console_.out(line);
-  });
+  std::lock_guard guard(mutex_);
+  if (closed_) return;
+  closed_ = last;
+  console_.out(line);
 }
 
 void LineWriter::writeStreamed(std::string_view kind, std::string_view field, const Pieces& pieces) {
@@ -53,21 +52,20 @@ void LineWriter::writeStreamed(std::string_view kind, std::string_view field, co
   head += "\",\"";
   head += field;
   head += "\":\"";
-  queue_.sync([&] {
-    if (closed_) return;
-    console_.out(head);
-    std::string escaped;
-    pieces([this, &escaped](std::string_view piece) {
-      // As in every line, "/" is written as "\/".
-      escaped.clear();
-      for (char c : piece) {
-        if (c == '/') escaped += '\\';
-        escaped += c;
-      }
-      console_.out(escaped);
-    });
-    console_.out("\"}\n");
+  std::lock_guard guard(mutex_);
+  if (closed_) return;
+  console_.out(head);
+  std::string escaped;
+  pieces([this, &escaped](std::string_view piece) {
+    // As in every line, "/" is written as "\/".
+    escaped.clear();
+    for (char c : piece) {
+      if (c == '/') escaped += '\\';
+      escaped += c;
+    }
+    console_.out(escaped);
   });
+  console_.out("\"}\n");
 }
 
 void emitLine(std::string_view kind, const nlohmann::json& fields) {

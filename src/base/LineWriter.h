@@ -1,11 +1,10 @@
 #pragma once
 
 #include <functional>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
-
-#include "base/SerialQueue.h"
 
 class Console;
 
@@ -14,12 +13,12 @@ class Console;
 std::string eventLine(std::string_view kind, const nlohmann::json& fields);
 
 // Writes event lines to standard output, one unbuffered write per line, from any thread.
-// Lines are built on the caller's thread and written on the queue "vesk.lines", so they never
-// interleave and appear in the order their writers reached the queue. write() returns once the
-// caller's own line has been handed to standard output. After writeLast() nothing more is
-// written: a line that reaches the queue later is dropped.
+// Lines are built on the caller's thread and written under the writer's lock, so they never
+// interleave and appear in the order their writers took it. write() returns once the caller's
+// own line has been handed to standard output. After writeLast() nothing more is written: a line
+// that comes later is dropped.
 //
-// Threads: any. closed_ belongs to the queue.
+// Threads: any. mutex_ guards closed_ and is held for one line's write.
 class LineWriter {
  public:
   // Hands a long text over piece by piece.
@@ -42,7 +41,7 @@ class LineWriter {
   void put(std::string line, bool last);
 
   Console& console_;
-  SerialQueue queue_;
+  std::mutex mutex_;
   bool closed_ = false;
 };
 

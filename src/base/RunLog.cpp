@@ -1,37 +1,25 @@
 #include "base/RunLog.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <mutex>
-#include <system_error>
 
-#include "base/WholeLine.h"
+#include "base/DurableFile.h"
 #include "base/TimeText.h"
 #include "base/Console.h"
 #include "base/ProcessConsole.h"
 
 namespace {
 
-std::string describe(const char* action, const std::filesystem::path& path, int error) {
-  return std::string(action) + " " + path.string() + ": " + std::strerror(error);
+std::string describe(const DurableFile::Failure& failure) {
+  static constexpr const char* STEPS[] = {"create", "open", "write", "fsync"};
+  return std::string(STEPS[static_cast<int>(failure.step)]) + " " + failure.path.string() + ": " +
+         failure.code().message();
 }
 
 }  // namespace
 
 RunLog::RunLog(std::filesystem::path path) : RunLog(std::move(path), ProcessConsole::shared()) {}
 
-RunLog::RunLog(std::filesystem::path path, Console& console)
-    : path_(std::move(path)), console_(console), queue_("vesk.log") {}
-
-RunLog::~RunLog() {
-  queue_.sync([this] {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  });
-}
+RunLog::RunLog(std::filesystem::path path, Console& console) : console_(console), file_(std::move(path)) {}
 
 std::string RunLog::oneLine(std::string_view detail) {
   // Line feed, vertical tab, form feed, carriage return, next line (U+0085),
@@ -78,38 +66,18 @@ void RunLog::append(std::string_view event, std::string_view detail,
 }
 
 void RunLog::write(const std::string& event, const std::string& detail) {
-  std::string body = event + " " + oneLine(detail) + "\n";
-  queue_.sync([&] {
-    std::string line = isoTimeNow() + " " + body;
-    std::string problem;
-    if (fd_ < 0 && !open(problem)) {
-      report(problem);
-      return;
-    }
+  const std::string body = event + " " + oneLine(detail) + "\n";
+  std::string problem;
+  {
+    // Held for the stamp too, so the lines' times follow their order in the file.
+    std::lock_guard guard(mutex_);
     try {
-      appendWholeLine(fd_, line);
-    } catch (const std::system_error& failure) {
-      report(describe("write", path_, failure.code().value()));
-      return;
+      file_.append(isoTimeNow() + " " + body);
+    } catch (const DurableFile::Failure& failure) {
+      problem = describe(failure);
     }
-    if (::fsync(fd_) != 0) report(describe("fsync", path_, errno));
-  });
-}
-
-bool RunLog::open(std::string& problem) {
-  std::error_code error;
-  std::filesystem::create_directories(path_.parent_path(), error);
-  if (error) {
-    problem = "create " + path_.parent_path().string() + ": " + error.message();
-    return false;
   }
-  int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    problem = describe("open", path_, errno);
-    return false;
-  }
-  fd_ = fd;
-  return true;
+  if (!problem.empty()) report(problem);
 }
 
 void RunLog::report(const std::string& problem) {

@@ -23,7 +23,7 @@
 #include "listening/engine/WrittenText.h"
 #include "base/LineWriter.h"
 #include "base/RunLog.h"
-#include "base/WholeLine.h"
+#include "base/DurableFile.h"
 #include "base/TimeText.h"
 #include "base/Timings.h"
 #include "base/PermissionStatus.h"
@@ -67,11 +67,10 @@ ListenSession::ListenSession(Services services, std::string id, std::string sour
       id_(std::move(id)),
       source_(std::move(source)),
       pausedFrom_(std::move(pausedFrom)),
-      fileURL_(services_.folder / (id_ + ".jsonl")) {}
+      fileURL_(services_.folder / (id_ + ".jsonl")),
+      transcript_(fileURL_) {}
 
-ListenSession::~ListenSession() {
-  if (fd_ >= 0) ::close(fd_);
-}
+ListenSession::~ListenSession() = default;
 
 bool ListenSession::announce(const std::function<void()>& write) {
   std::lock_guard announcing(announceMutex_);
@@ -187,26 +186,19 @@ void ListenSession::appendLocked(const nlohmann::json& record) {
   } catch (const nlohmann::json::exception&) {
     return;  // a record that can't be written as UTF-8 JSON is dropped
   }
-  if (fd_ < 0) {
-    const auto folder = fileURL_.parent_path();
-    std::filesystem::create_directories(folder);
-    const int fd = ::open(fileURL_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) throw std::system_error(errno, std::generic_category(), fileURL_.string());
-    fd_ = fd;
-    // The file's name is on stable storage too, not only its lines.
-    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-      ::fsync(folderFd);
-      ::close(folderFd);
+  try {
+    transcript_.append(text);
+  } catch (const DurableFile::Failure& failure) {
+    // Worded as the file system's own errors are.
+    switch (failure.step) {
+      case DurableFile::Failure::Step::Create:
+        throw std::filesystem::filesystem_error("cannot create directories", failure.path, failure.code());
+      case DurableFile::Failure::Step::Open:
+        throw std::system_error(failure.code(), failure.path.string());
+      default:
+        throw std::system_error(failure.code());
     }
   }
-  appendWholeLine(fd_, text);
-  if (::fdatasync(fd_) != 0) throw std::system_error(errno, std::generic_category());
-}
-
-void ListenSession::closeLocked() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
 }
 
 void ListenSession::sayError(const std::string& message) {
@@ -392,7 +384,7 @@ void ListenSession::teardown() {
   for (auto& thread : stopping) thread.join();
   {
     std::lock_guard guard(mutex_);
-    closeLocked();
+    transcript_.close();
   }
   logRun("meeting", "teardown finished");
 }

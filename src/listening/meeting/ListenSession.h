@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "base/DurableFile.h"
+
 class LineWriter;
 class LiveTranscriber;
 class MicCapture;
@@ -31,7 +33,7 @@ struct Timings;
 // failed() from the start job; timers on the shared pool; endings and side stops on jobs of
 // their own. announceMutex_ is always taken before mutex_ and serialises the announcements that
 // must not follow "stopped" against it. mutex_ guards stopping_, announcing_, lastLineAt_, mic_,
-// me_, them_, leaving_, fd_, ticker_, reporter_ and levels_, and is held for the whole of each
+// me_, them_, leaving_, ticker_, reporter_ and levels_, and is held for the whole of each
 // transcript append. id_, source_, pausedFrom_, startedAt_, the times and fileURL_ never change.
 class ListenSession : public std::enable_shared_from_this<ListenSession> {
  public:
@@ -92,7 +94,6 @@ class ListenSession : public std::enable_shared_from_this<ListenSession> {
   void settled(const std::string& who, const std::string& text);
   void partial(const std::string& who, const std::string& text);
   void appendLocked(const nlohmann::json& record);  // with mutex_ held
-  void closeLocked();                               // with mutex_ held
   void sayError(const std::string& message);
   // Writes the line under announceMutex_ unless the session is stopping; answers whether it did.
   bool announce(const std::function<void()>& write);
@@ -122,7 +123,7 @@ class ListenSession : public std::enable_shared_from_this<ListenSession> {
   std::shared_ptr<LiveTranscriber> me_;
   std::shared_ptr<OtherSide> them_;
   std::vector<std::shared_ptr<OtherSide>> leaving_;
-  int fd_ = -1;
+  DurableFile transcript_;
   std::shared_ptr<RepeatingTimer> ticker_;
   std::shared_ptr<RepeatingTimer> reporter_;
   std::shared_ptr<RepeatingTimer> levels_;
