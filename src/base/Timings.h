@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "landing/LandingTimes.h"
+#include "base/LandingTimes.h"
 
 // Every duration of the program. The defaults are the fixed values; tests build shorter ones.
 struct Timings {

@@ -5,11 +5,9 @@
 #include <string_view>
 
 #include "base/JsonText.h"
+#include "base/Usage.h"
 
 class Console;
-
-// The usage text, one line, no trailing newline.
-extern const std::string_view USAGE;
 
 // Writes the reply: the JSON text in one unbuffered write, no trailing newline.
 // A value that cannot be written (invalid UTF-8) writes nothing.

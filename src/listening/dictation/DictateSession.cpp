@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "base/TimeText.h"
+#include "base/Launch.h"
 #include "base/LineWriter.h"
 #include "listening/engine/LiveTranscriber.h"
 #include "listening/engine/MicCapture.h"
@@ -30,16 +31,6 @@ std::string decimalText(double value) {
   char text[32];
   auto written = std::to_chars(text, text + sizeof text, value);
   return std::string(text, written.ptr);
-}
-
-// Runs the work on a thread of its own, detached: the session's start jobs may wait for seconds,
-// which the shared pool's few threads must not.
-template <class Work>
-auto launch(Work work) -> std::shared_future<decltype(work())> {
-  std::packaged_task<decltype(work())()> task(std::move(work));
-  auto result = task.get_future().share();
-  std::thread(std::move(task)).detach();
-  return result;
 }
 
 // The first value a model callback sends; false when the build ended without sending one.
@@ -69,7 +60,8 @@ DictateSession::DictateSession(Services services, double quietSeconds, bool hold
       quietSeconds_(quietSeconds),
       hold_(hold),
       keeper_(keep ? std::make_shared<SoundKeeper>(*services_.platform.audioConverters, 120.0)
-                   : nullptr) {}
+                   : nullptr),
+      processEnd_(ListenEnding::make(services_.end)) {}
 
 void DictateSession::log(const std::string& detail) { logRun("dictate", detail); }
 
@@ -124,7 +116,7 @@ void DictateSession::startMicFirst() {
   LineWriter& lines = services_.lines;
 
   // Job A: the transcriber, built while the microphone starts.
-  auto built = launch([&platform, &lines, first] {
+  auto built = launch("vesk.model", [&platform, &lines, first] {
     try {
       auto transcriber = LiveTranscriber::make(*platform.speechEngine, *platform.audioConverters, lines,
                                       speechLocaleIdentifier(),
@@ -143,7 +135,7 @@ void DictateSession::startMicFirst() {
 
   // Job B: the built transcriber started and handed the waiting sound.
   std::weak_ptr<DictateSession> weak = weak_from_this();
-  auto started = launch([built, weak] {
+  auto started = launch("vesk.begin", [built, weak] {
     auto transcriber = built.get();
     logRun("dictate", "model ready");
     transcriber->start([weak](const std::string& text, bool isFinal) {
@@ -361,24 +353,15 @@ bool DictateSession::beginEnding() {
 void DictateSession::guardEnding(std::chrono::duration<double> limit) {
   // Whatever holds the ending up (a sound server that doesn't answer, a decoder that doesn't
   // settle, a start still under way), the process ends in time, with "done".
-  std::thread([weak = weak_from_this(), limit, ended = ended_] {
-    pthread_setname_np(pthread_self(), "vesk.watchdog");
-    std::unique_lock guard(ended->mutex);
-    if (ended->changed.wait_for(guard, limit, [&ended] { return ended->done; })) return;
-    guard.unlock();
+  processEnd_->watch(limit, [weak = weak_from_this()] {
     if (auto self = weak.lock()) self->finish(0);
-  }).detach();
+  });
 }
 
 void DictateSession::finish(int status) {
-  {
-    std::lock_guard guard(ended_->mutex);
-    if (ended_->done) return;
-    ended_->done = true;
-  }
-  ended_->changed.notify_all();
-  if (status == 0) services_.lines.writeLast("done");
-  services_.end(status);
+  processEnd_->end(status, [this, status] {
+    if (status == 0) services_.lines.writeLast("done");
+  });
 }
 
 void DictateSession::stop() {

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "base/ListenEnding.h"
 #include "base/RepeatingTimer.h"
 #include "listening/dictation/WaitingSound.h"
 
@@ -33,7 +34,7 @@ struct Timings;
 // capture callback on the capture thread (atomics only, no lock). mutex_ guards ending_,
 // heardAny_, lastHeard_, waitingForSound_, mic_, transcriber_, ready_, ticker_, levels_, partials_,
 // lines_ and ticks_. startedAt_ is written by watch() before the ticker exists, then only read.
-// The ending's stop job and watchdog run on threads of their own; ended_->mutex guards done.
+// The ending's stop job and watchdog run on threads of their own; processEnd_ ends the process once.
 class DictateSession : public std::enable_shared_from_this<DictateSession> {
  public:
   // Ends the process with a status; a test records it instead.
@@ -100,13 +101,8 @@ class DictateSession : public std::enable_shared_from_this<DictateSession> {
   WaitingSound waiting_;
   std::shared_ptr<RepeatingTimer> ticker_;
   std::shared_ptr<RepeatingTimer> levels_;
-  // Shared with the ending's watchdog, which may outlive the session.
-  struct Ended {
-    std::mutex mutex;  // guards done
-    std::condition_variable changed;
-    bool done = false;
-  };
-  const std::shared_ptr<Ended> ended_ = std::make_shared<Ended>();
+  // Shared with the ending's watchdog, which may outlive the session: the process ends once.
+  const std::shared_ptr<ListenEnding> processEnd_;
   long partials_ = 0;
   long lines_ = 0;
   long ticks_ = 0;

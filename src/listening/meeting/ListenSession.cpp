@@ -24,6 +24,7 @@
 #include "base/LineWriter.h"
 #include "base/RunLog.h"
 #include "base/DurableFile.h"
+#include "base/Launch.h"
 #include "base/TimeText.h"
 #include "base/Timings.h"
 #include "base/PermissionStatus.h"
@@ -35,13 +36,6 @@ constexpr char COULDNT_HEAR[] = "Couldn\u2019t hear the Mac\u2019s sound: ";
 
 // Runs the work on a detached thread of its own: jobs that wait for a drain or a server must not
 // hold the shared pool's few threads.
-void launch(const char* name, std::function<void()> work) {
-  std::thread([name, work = std::move(work)] {
-    pthread_setname_np(pthread_self(), name);
-    work();
-  }).detach();
-}
-
 std::string description(const std::exception_ptr& error) {
   try {
     std::rethrow_exception(error);
@@ -68,7 +62,8 @@ ListenSession::ListenSession(Services services, std::string id, std::string sour
       source_(std::move(source)),
       pausedFrom_(std::move(pausedFrom)),
       fileURL_(services_.folder / (id_ + ".jsonl")),
-      transcript_(fileURL_) {}
+      transcript_(fileURL_),
+      processEnd_(ListenEnding::make(services_.end)) {}
 
 ListenSession::~ListenSession() = default;
 
@@ -305,27 +300,16 @@ bool ListenSession::begin(bool silently, int exitCode) {
     stopping_ = true;
     if (silently) announcing_ = false;
   }
-  runAfter(services_.timings.meetingWatchdog, [ended = ended_, end = services_.end, exitCode] {
-    {
-      std::lock_guard guard(ended->mutex);
-      if (ended->done) return;
-      ended->done = true;
-    }
-    end(exitCode);
-  });
+  processEnd_->watch(services_.timings.meetingWatchdog, [ending = processEnd_, exitCode] { ending->end(exitCode); });
   return true;
 }
 
 void ListenSession::endAfterTeardown(int status, bool done) {
   launch("vesk.ending", [self = shared_from_this(), status, done] {
     self->teardown();
-    {
-      std::lock_guard guard(self->ended_->mutex);
-      if (self->ended_->done) return;
-      self->ended_->done = true;
-    }
-    if (done) self->services_.lines.writeLast("done");
-    self->services_.end(status);
+    self->processEnd_->end(status, [&self, done] {
+      if (done) self->services_.lines.writeLast("done");
+    });
   });
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/DurableFile.h"
+#include "base/ListenEnding.h"
 
 class LineWriter;
 class LiveTranscriber;
@@ -128,9 +129,5 @@ class ListenSession : public std::enable_shared_from_this<ListenSession> {
   std::shared_ptr<RepeatingTimer> reporter_;
   std::shared_ptr<RepeatingTimer> levels_;
   // Shared with the watchdog, which may outlive the session: the process ends once.
-  struct Ended {
-    std::mutex mutex;  // guards done
-    bool done = false;
-  };
-  const std::shared_ptr<Ended> ended_ = std::make_shared<Ended>();
+  const std::shared_ptr<ListenEnding> processEnd_;
 };
