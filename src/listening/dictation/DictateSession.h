@@ -37,8 +37,6 @@ struct Timings;
 // The ending's stop job and watchdog run on threads of their own; processEnd_ ends the process once.
 class DictateSession : public std::enable_shared_from_this<DictateSession> {
  public:
-  // Ends the process with a status; a test records it instead.
-  using Ending = std::function<void(int status)>;
   using Clock = std::chrono::steady_clock;
 
   struct Services {
@@ -47,7 +45,7 @@ class DictateSession : public std::enable_shared_from_this<DictateSession> {
     const Timings& timings;
     // Writes an error text to standard error (as it stands) before a failing end.
     std::function<void(const std::string&)> errorText;
-    Ending end;
+    ListenEnding::End end;
   };
 
   static std::shared_ptr<DictateSession> make(Services services, double quietSeconds, bool hold,

@@ -39,8 +39,6 @@ struct Timings;
 class ListenSession : public std::enable_shared_from_this<ListenSession> {
  public:
   using Clock = std::chrono::steady_clock;
-  // Ends the process with a status; a test records it instead.
-  using Ending = std::function<void(int status)>;
 
   struct Services {
     Platform& platform;
@@ -48,7 +46,8 @@ class ListenSession : public std::enable_shared_from_this<ListenSession> {
     const Timings& timings;
     // The folder of the transcripts and their logs.
     std::filesystem::path folder;
-    Ending end;
+    // Ends the process with a status; a test records it instead.
+    ListenEnding::End end;
   };
 
   static std::shared_ptr<ListenSession> make(Services services, std::string id,
