@@ -27,7 +27,7 @@ int main() {
     const auto started = std::chrono::steady_clock::now();
     for (int i = 0; i < ROUNDS; ++i) {
       meter.saw(buffer);
-      auto copy = LiveTranscriber::copy(buffer);
+      auto copy = buffer.copy();
       kept += copy ? copy->frameLength() : 0;
     }
     const double micros =

@@ -1,6 +1,9 @@
 #include "platform/PcmBuffer.h"
 
 #include <algorithm>
+#include <cstring>
+
+#include <algorithm>
 #include <cmath>
 
 std::uint32_t PcmFormat::bytesPerSample() const {
@@ -65,4 +68,42 @@ void PcmBuffer::repoint(std::uint32_t frames, std::span<std::byte* const> data) 
 void PcmBuffer::setFrameLength(std::uint32_t frames) {
   frameLength_ = std::min(frames, frameCapacity_);
   for (auto& entry : list_) entry.byteSize = frameLength_ * format_.bytesPerFrame();
+}
+
+std::optional<PcmBuffer> PcmBuffer::copy() const {
+  PcmBuffer copied(format_, frameLength_);
+  copied.setFrameLength(frameLength_);
+  auto from = buffers();
+  auto to = copied.buffers();
+  for (std::size_t i = 0; i < from.size() && i < to.size(); ++i) {
+    if (!from[i].data || !to[i].data) return std::nullopt;
+    std::memcpy(to[i].data, from[i].data, std::min(from[i].byteSize, to[i].byteSize));
+  }
+  return copied;
+}
+
+std::optional<PcmBuffer> PcmBuffer::channel0() const {
+  const PcmFormat& format = format_;
+  PcmBuffer mono(PcmFormat{format.sampleRate, 1, SampleFormat::Float32, false}, frameLength_);
+  mono.setFrameLength(frameLength_);
+  float* out = mono.samples<float>(0);
+  const std::size_t stride = format.interleaved ? format.channels : 1;
+  const auto take = [&](const auto* in, float scale) -> bool {
+    if (!in || !out) return false;
+    for (std::uint32_t i = 0; i < frameLength_; ++i) {
+      out[i] = static_cast<float>(in[i * stride]) * scale;
+    }
+    return true;
+  };
+  bool taken = false;
+  switch (format.sampleFormat) {
+    case SampleFormat::Float32: taken = take(samples<float>(0), 1.0f); break;
+    case SampleFormat::Int16: taken = take(samples<std::int16_t>(0), 1.0f / 32768.0f); break;
+    case SampleFormat::Int32:
+      taken = take(samples<std::int32_t>(0), 1.0f / 2147483648.0f);
+      break;
+    case SampleFormat::Float64: break;
+  }
+  if (!taken) return std::nullopt;
+  return mono;
 }

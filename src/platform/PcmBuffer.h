@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -59,6 +60,12 @@ class PcmBuffer {
   void setFrameLength(std::uint32_t frames);
   // Points a view at new memory, with a new frame length (the capture path reuses one view).
   void repoint(std::uint32_t frames, std::span<std::byte* const> data);
+
+  // A deep copy in the same format; none when a buffer of the list has no memory.
+  std::optional<PcmBuffer> copy() const;
+  // Channel 0 as mono 32-bit float (integers scaled to -1..1); none for 64-bit float or missing
+  // samples.
+  std::optional<PcmBuffer> channel0() const;
 
   std::span<ChannelBuffer> buffers() { return list_; }
   std::span<const ChannelBuffer> buffers() const { return list_; }

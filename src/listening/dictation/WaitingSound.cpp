@@ -4,7 +4,7 @@
 
 void WaitingSound::take(const PcmBuffer& buffer) {
   if (buffer.frameLength() == 0) return;
-  auto copied = LiveTranscriber::copy(buffer);
+  auto copied = buffer.copy();
   if (!copied) return;
   queue_.post([this, held = std::make_shared<PcmBuffer>(std::move(*copied))] {
     if (transcriber_) transcriber_->feed(*held);

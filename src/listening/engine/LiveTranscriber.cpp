@@ -276,7 +276,7 @@ void LiveTranscriber::decode(const std::shared_ptr<Decoding>& decoding, LineWrit
 
 void LiveTranscriber::feed(const PcmBuffer& buffer) {
   if (buffer.frameLength() == 0) return;
-  auto copied = copy(buffer);
+  auto copied = buffer.copy();
   if (!copied) return;
   feedQueue_.post([weak = weak_from_this(), held = std::make_shared<PcmBuffer>(std::move(*copied))] {
     if (auto self = weak.lock()) self->convertAndYield(std::move(*held));
@@ -286,7 +286,7 @@ void LiveTranscriber::feed(const PcmBuffer& buffer) {
 void LiveTranscriber::convertAndYield(PcmBuffer buffer) {
   if (!input_ || finished_) return;
   if (buffer.format().channels >= 3) {
-    auto mono = channel0(buffer);
+    auto mono = buffer.channel0();
     if (!mono) return;
     buffer = std::move(*mono);
   }
@@ -346,43 +346,4 @@ void LiveTranscriber::finish(double drainSeconds) {
       decoding_->thread.detach();  // still inside the decoder; it ends on its own
     }
   }
-}
-
-std::optional<PcmBuffer> LiveTranscriber::copy(const PcmBuffer& buffer) {
-  PcmBuffer copied(buffer.format(), buffer.frameLength());
-  copied.setFrameLength(buffer.frameLength());
-  auto from = buffer.buffers();
-  auto to = copied.buffers();
-  for (std::size_t i = 0; i < from.size() && i < to.size(); ++i) {
-    if (!from[i].data || !to[i].data) return std::nullopt;
-    std::memcpy(to[i].data, from[i].data, std::min(from[i].byteSize, to[i].byteSize));
-  }
-  return copied;
-}
-
-std::optional<PcmBuffer> LiveTranscriber::channel0(const PcmBuffer& buffer) {
-  const PcmFormat& format = buffer.format();
-  PcmBuffer mono(PcmFormat{format.sampleRate, 1, SampleFormat::Float32, false},
-                 buffer.frameLength());
-  mono.setFrameLength(buffer.frameLength());
-  float* out = mono.samples<float>(0);
-  const std::size_t stride = format.interleaved ? format.channels : 1;
-  const auto take = [&](const auto* in, float scale) -> bool {
-    if (!in || !out) return false;
-    for (std::uint32_t i = 0; i < buffer.frameLength(); ++i) {
-      out[i] = static_cast<float>(in[i * stride]) * scale;
-    }
-    return true;
-  };
-  bool taken = false;
-  switch (format.sampleFormat) {
-    case SampleFormat::Float32: taken = take(buffer.samples<float>(0), 1.0f); break;
-    case SampleFormat::Int16: taken = take(buffer.samples<std::int16_t>(0), 1.0f / 32768.0f); break;
-    case SampleFormat::Int32:
-      taken = take(buffer.samples<std::int32_t>(0), 1.0f / 2147483648.0f);
-      break;
-    case SampleFormat::Float64: break;
-  }
-  if (!taken) return std::nullopt;
-  return mono;
 }

@@ -64,10 +64,6 @@ class LiveTranscriber : public std::enable_shared_from_this<LiveTranscriber> {
 
   const PcmFormat& analyzerFormat() const { return analyzerFormat_; }
 
-  // A deep copy of a buffer in its own format; none when a buffer of the list has no memory.
-  static std::optional<PcmBuffer> copy(const PcmBuffer& buffer);
-  // Channel 0 of a buffer as mono 32-bit float; none for 64-bit float or missing samples.
-  static std::optional<PcmBuffer> channel0(const PcmBuffer& buffer);
 
  private:
   struct Input;

@@ -25,7 +25,7 @@ PcmFormat SoundKeeper::keptFormat() {
 
 void SoundKeeper::keep(const PcmBuffer& buffer) {
   if (buffer.frameLength() == 0) return;
-  auto copy = LiveTranscriber::copy(buffer);
+  auto copy = buffer.copy();
   if (!copy) return;
   // The job holds the keeper: audio already offered is kept even if the owner lets go.
   queue_.post([self = shared_from_this(), copied = std::make_shared<PcmBuffer>(std::move(*copy))] {
@@ -36,7 +36,7 @@ void SoundKeeper::keep(const PcmBuffer& buffer) {
 void SoundKeeper::convert(PcmBuffer buffer) {
   if (samples_.size() >= limitBytes_) return;
   if (buffer.format().channels >= 3) {
-    auto mono = LiveTranscriber::channel0(buffer);
+    auto mono = buffer.channel0();
     if (!mono) return;
     buffer = std::move(*mono);
   }

@@ -94,7 +94,7 @@ void SystemAudioStream::ended(std::exception_ptr error) {
 }
 
 void SystemAudioStream::delivered(const PcmBuffer& buffer) {
-  auto copy = LiveTranscriber::copy(buffer);
+  auto copy = buffer.copy();
   if (!copy || copy->frameLength() == 0) {
     dropped_.fetch_add(1, std::memory_order_relaxed);
     return;
