@@ -15,7 +15,6 @@
 #include "base/LineWriter.h"
 #include "listening/engine/ListenFailure.h"
 #include "listening/engine/NeedsDownload.h"
-#include "platform/AudioConverters.h"
 #include "platform/SpeechEngine.h"
 
 // The unbounded stream between the feed queue and the decoding thread. Nothing is dropped for
@@ -188,10 +187,10 @@ LiveTranscriber::LiveTranscriber(std::unique_ptr<SpeechDecoder> decoder,
                                  AudioConverters& converters, LineWriter& lines,
                                  const PcmFormat& format)
     : analyzerFormat_(format),
-      converters_(converters),
       lines_(lines),
       decoding_(std::make_shared<Decoding>()),
-      feedQueue_("vesk.feed") {
+      feedQueue_("vesk.feed"),
+      converter_(converters, format) {
   decoding_->decoder = std::move(decoder);
 }
 
@@ -285,27 +284,12 @@ void LiveTranscriber::feed(const PcmBuffer& buffer) {
 
 void LiveTranscriber::convertAndYield(PcmBuffer buffer) {
   if (!input_ || finished_) return;
-  if (buffer.format().channels >= 3) {
-    auto mono = buffer.channel0();
-    if (!mono) return;
-    buffer = std::move(*mono);
-  }
-  if (buffer.format() == analyzerFormat_) {
-    yield(buffer);
-    return;
-  }
-  if (!converterFormat_ || !(*converterFormat_ == buffer.format())) {
-    flushConverter();  // the old format's tail comes before the new format's sound
-    converterFormat_ = buffer.format();
-    converter_ = converters_.make(buffer.format(), analyzerFormat_);
-    if (!converter_) {
-      lines_.write("error", {{"message", "No audio converter from " + describe(buffer.format()) +
+  try {
+    const auto outcome = converter_.convert(std::move(buffer), [this](const PcmBuffer& ready) { yield(ready); });
+    if (outcome == StreamConverter::Outcome::NoConverter) {
+      lines_.write("error", {{"message", "No audio converter from " + describe(*converter_.inputFormat()) +
                                              " to " + describe(analyzerFormat_)}});
     }
-  }
-  if (!converter_) return;
-  try {
-    yield(converter_->convert(buffer));
   } catch (const AudioConverter::Failure& failure) {
     std::string why = failure.what();
     lines_.write("error", {{"message", "Audio conversion failed: " + (why.empty() ? "unknown" : why)}});
@@ -313,12 +297,8 @@ void LiveTranscriber::convertAndYield(PcmBuffer buffer) {
 }
 
 void LiveTranscriber::flushConverter() {
-  if (!converter_ || !input_) return;
-  try {
-    yield(converter_->flush());
-  } catch (const AudioConverter::Failure&) {
-    // The tail is lost; the next buffers are tried again.
-  }
+  if (!input_) return;
+  converter_.flush([this](const PcmBuffer& ready) { yield(ready); });
 }
 
 void LiveTranscriber::yield(const PcmBuffer& ready) {

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "base/SerialQueue.h"
+#include "listening/engine/StreamConverter.h"
 #include "platform/PcmBuffer.h"
 
-class AudioConverter;
 class AudioConverters;
 class LineWriter;
 class SpeechDecoder;
@@ -30,7 +30,7 @@ std::string trimmed(const std::string& text);
 // speech to silence, and at the end of input (isFinal true).
 //
 // Threads: feed() from the capture thread; start() and finish() from any thread. The feed queue
-// owns converter_ and converterFormat_; input_ and finished_ change only in synchronous jobs on
+// owns converter_; input_ and finished_ change only in synchronous jobs on
 // it. The result callback runs on the decoding thread, one result at a time, in order.
 class LiveTranscriber : public std::enable_shared_from_this<LiveTranscriber> {
  public:
@@ -78,13 +78,11 @@ class LiveTranscriber : public std::enable_shared_from_this<LiveTranscriber> {
   static void decode(const std::shared_ptr<Decoding>& decoding, LineWriter& lines);
 
   const PcmFormat analyzerFormat_;
-  AudioConverters& converters_;
   LineWriter& lines_;
   std::shared_ptr<Decoding> decoding_;
   SerialQueue feedQueue_;
   // On the feed queue only.
   std::shared_ptr<Input> input_;
   bool finished_ = false;
-  std::unique_ptr<AudioConverter> converter_;
-  std::optional<PcmFormat> converterFormat_;
+  StreamConverter converter_;
 };

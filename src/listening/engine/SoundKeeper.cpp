@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "base/Base64.h"
-#include "listening/engine/LiveTranscriber.h"
 #include "platform/AudioConverters.h"
 
 namespace {
@@ -15,7 +14,7 @@ void putLittle(std::string& out, std::uint32_t value, int bytes) {
 }  // namespace
 
 SoundKeeper::SoundKeeper(AudioConverters& converters, double limitSeconds)
-    : converters_(converters),
+    : converter_(converters, keptFormat()),
       queue_("vesk.sound"),
       limitBytes_(static_cast<std::size_t>(limitSeconds * KEPT_SOUND_RATE) * 2) {}
 
@@ -35,24 +34,8 @@ void SoundKeeper::keep(const PcmBuffer& buffer) {
 
 void SoundKeeper::convert(PcmBuffer buffer) {
   if (samples_.size() >= limitBytes_) return;
-  if (buffer.format().channels >= 3) {
-    auto mono = buffer.channel0();
-    if (!mono) return;
-    buffer = std::move(*mono);
-  }
-  if (!converterFormat_ || !(*converterFormat_ == buffer.format())) {
-    flushConverter();  // the old format's tail comes before the new format's sound
-    converterFormat_ = buffer.format();
-    // Sound already in the kept format needs no converter.
-    converter_ = buffer.format() == keptFormat() ? nullptr : converters_.make(buffer.format(), keptFormat());
-  }
-  if (buffer.format() == keptFormat()) {
-    append(buffer);
-    return;
-  }
-  if (!converter_) return;
   try {
-    append(converter_->convert(buffer));
+    converter_.convert(std::move(buffer), [this](const PcmBuffer& output) { append(output); });
   } catch (const AudioConverter::Failure&) {
   }
 }
@@ -67,11 +50,7 @@ void SoundKeeper::append(const PcmBuffer& output) {
 }
 
 void SoundKeeper::flushConverter() {
-  if (!converter_) return;
-  try {
-    append(converter_->flush());
-  } catch (const AudioConverter::Failure&) {
-  }
+  converter_.flush([this](const PcmBuffer& output) { append(output); });
 }
 
 std::optional<std::string> SoundKeeper::wavBase64() {

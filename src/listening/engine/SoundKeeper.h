@@ -8,9 +8,9 @@
 #include <string>
 
 #include "base/SerialQueue.h"
+#include "listening/engine/StreamConverter.h"
 #include "platform/PcmBuffer.h"
 
-class AudioConverter;
 class AudioConverters;
 
 // The kept sound's sample rate.
@@ -20,7 +20,8 @@ inline constexpr double KEPT_SOUND_RATE = 16000.0;
 // hands it out as a base64 WAV file. Once full it ignores later audio: the beginning is kept.
 //
 // Threads: keep() on the capture thread (a copy and a hand-off); wavBase64() from any thread.
-// Everything below queue_ is touched only on queue_ ("vesk.sound"), so no mutex is needed.
+// converter_ and everything below queue_ are touched only on queue_ ("vesk.sound"), so no mutex
+// is needed.
 class SoundKeeper : public std::enable_shared_from_this<SoundKeeper> {
  public:
   SoundKeeper(AudioConverters& converters, double limitSeconds = 120.0);
@@ -48,10 +49,8 @@ class SoundKeeper : public std::enable_shared_from_this<SoundKeeper> {
   void append(const PcmBuffer& output);
   void flushConverter();
 
-  AudioConverters& converters_;
+  StreamConverter converter_;
   SerialQueue queue_;
   const std::size_t limitBytes_;
   std::string samples_;
-  std::unique_ptr<AudioConverter> converter_;
-  std::optional<PcmFormat> converterFormat_;
 };
