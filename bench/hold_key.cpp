@@ -26,7 +26,7 @@
 #include <thread>
 #include <vector>
 
-#include "landing/LandingTimes.h"
+#include "base/LandingTimes.h"
 #include "platform/linux/x11/X11Clipboard.h"
 
 namespace {

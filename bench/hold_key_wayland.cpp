@@ -31,7 +31,7 @@
 #include <thread>
 #include <vector>
 
-#include "landing/LandingTimes.h"
+#include "base/LandingTimes.h"
 #include "landing/command/MainLoopLater.h"
 #include "landing/watcher/HoldWatcher.h"
 #include "StampedRun.h"

@@ -80,9 +80,11 @@ void DictateSession::startHandsFree() {
                                   services_.lines, speechLocaleIdentifier());
   log("model ready");
   std::weak_ptr<DictateSession> weak = weak_from_this();
-  transcriber->start([weak](const std::string& text, bool isFinal) {
-    if (auto self = weak.lock()) self->heard(text, isFinal);
-  });
+  transcriber->start(
+      [weak](const std::string& text, bool isFinal) {
+        if (auto self = weak.lock()) self->heard(text, isFinal);
+      },
+      "vesk.me");
   // The server delivers the sound at the recogniser's rate, in mono: no mix-down, no resampling.
   auto mic = MicCapture::make(*platform.audioInput, services_.lines, false, false,
                               platform.speechEngine->audioFormat().sampleRate);
@@ -138,9 +140,11 @@ void DictateSession::startMicFirst() {
   auto started = launch("vesk.begin", [built, weak] {
     auto transcriber = built.get();
     logRun("dictate", "model ready");
-    transcriber->start([weak](const std::string& text, bool isFinal) {
-      if (auto self = weak.lock()) self->heard(text, isFinal);
-    });
+    transcriber->start(
+        [weak](const std::string& text, bool isFinal) {
+          if (auto self = weak.lock()) self->heard(text, isFinal);
+        },
+        "vesk.me");
     if (auto self = weak.lock()) {
       self->waiting_.hand(transcriber);
       std::lock_guard guard(self->mutex_);

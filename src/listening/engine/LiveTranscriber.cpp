@@ -10,44 +10,58 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <span>
 #include <vector>
 
 #include "base/LineWriter.h"
 #include "listening/engine/ListenFailure.h"
 #include "listening/engine/NeedsDownload.h"
+#include "listening/engine/StreamConverter.h"
 #include "platform/SpeechEngine.h"
 
-// The unbounded stream between the feed queue and the decoding thread. Nothing is dropped for
-// back-pressure: a slow decoder makes the stream grow rather than lose speech.
+// The voice's queue: the capture's copies, in order, between feed() and the worker. Nothing is
+// dropped for back-pressure: a slow decoder makes the queue grow rather than lose speech. It
+// takes buffers only while running: not before start(), not after finish().
 struct LiveTranscriber::Input {
-  std::mutex mutex;  // guards chunks, ended, cancelled
+  enum class Phase { Ready, Running, Finished };
+  std::mutex mutex;  // guards phase, buffers, cancelled
   std::condition_variable changed;
-  std::deque<std::vector<std::int16_t>> chunks;
-  bool ended = false;
+  Phase phase = Phase::Ready;
+  std::deque<PcmBuffer> buffers;
   bool cancelled = false;
 
-  void push(std::vector<std::int16_t> chunk) {
+  void push(PcmBuffer buffer) {
     {
       std::lock_guard guard(mutex);
-      if (ended || cancelled) return;
-      chunks.push_back(std::move(chunk));
+      if (phase != Phase::Running || cancelled) return;
+      buffers.push_back(std::move(buffer));
     }
     changed.notify_one();
   }
-  // No more input: the decoder finishes what it has.
-  void end() {
+  // Takes buffers from now on. Throws ListenFailure when already running or finished.
+  void open() {
+    std::lock_guard guard(mutex);
+    if (phase == Phase::Finished) throw ListenFailure("The transcriber has already finished");
+    if (phase == Phase::Running) throw ListenFailure("The transcriber is already running");
+    phase = Phase::Running;
+  }
+  // No more input: the worker finishes what it has. Answers whether the input was running.
+  bool end() {
+    bool running;
     {
       std::lock_guard guard(mutex);
-      ended = true;
+      running = phase == Phase::Running;
+      phase = Phase::Finished;
     }
     changed.notify_one();
+    return running;
   }
   // Stop now: what is still queued is dropped and no final result follows.
   void cancel() {
     {
       std::lock_guard guard(mutex);
       cancelled = true;
-      chunks.clear();
+      buffers.clear();
     }
     changed.notify_one();
   }
@@ -55,25 +69,28 @@ struct LiveTranscriber::Input {
     std::lock_guard guard(mutex);
     return cancelled;
   }
-  // The next chunk, or none at the end of input or on cancel.
-  std::optional<std::vector<std::int16_t>> pop() {
+  // The next buffer, or none at the end of input or on cancel.
+  std::optional<PcmBuffer> pop() {
     std::unique_lock guard(mutex);
-    changed.wait(guard, [this] { return cancelled || ended || !chunks.empty(); });
-    if (cancelled || chunks.empty()) return std::nullopt;
-    auto chunk = std::move(chunks.front());
-    chunks.pop_front();
-    return chunk;
+    changed.wait(guard, [this] { return cancelled || phase == Phase::Finished || !buffers.empty(); });
+    if (cancelled || buffers.empty()) return std::nullopt;
+    auto buffer = std::move(buffers.front());
+    buffers.pop_front();
+    return buffer;
   }
 };
 
-// What the decoding thread owns and shares with finish(): the decoder, the result callback and
-// whether the thread has ended. The thread keeps it alive, so it may outlive the transcriber.
+// What the worker owns and shares with finish(): the converter and the decoder, the result
+// callback and whether the worker has ended. The thread keeps it alive, so it may outlive the transcriber.
 // Results go out through deliver(), which remembers the partial on show until its utterance
 // settles; once closed, nothing more is delivered.
 struct LiveTranscriber::Decoding {
+  Decoding(std::unique_ptr<SpeechDecoder> decoder, AudioConverters& converters, const PcmFormat& format)
+      : decoder(std::move(decoder)), converter(converters, format) {}
+
   std::unique_ptr<SpeechDecoder> decoder;
+  StreamConverter converter;  // the worker's alone
   ResultHandler onResult;
-  std::shared_ptr<Input> input;
   std::thread thread;
   std::mutex mutex;  // guards ended, closed, delivering, shown
   std::condition_variable changed;
@@ -188,15 +205,11 @@ LiveTranscriber::LiveTranscriber(std::unique_ptr<SpeechDecoder> decoder,
                                  const PcmFormat& format)
     : analyzerFormat_(format),
       lines_(lines),
-      decoding_(std::make_shared<Decoding>()),
-      feedQueue_("vesk.feed"),
-      converter_(converters, format) {
-  decoding_->decoder = std::move(decoder);
-}
+      input_(std::make_shared<Input>()),
+      decoding_(std::make_shared<Decoding>(std::move(decoder), converters, format)) {}
 
 LiveTranscriber::~LiveTranscriber() {
-  auto input = feedQueue_.sync([this] { return std::exchange(input_, nullptr); });
-  if (input) input->cancel();
+  input_->cancel();
   if (decoding_->thread.joinable()) {
     if (decoding_->thread.get_id() == std::this_thread::get_id()) {
       decoding_->thread.detach();
@@ -206,61 +219,68 @@ LiveTranscriber::~LiveTranscriber() {
   }
 }
 
-void LiveTranscriber::start(ResultHandler onResult) {
-  auto input = std::make_shared<Input>();
-  feedQueue_.sync([&] {
-    if (finished_) throw ListenFailure("The transcriber has already finished");
-    if (input_) throw ListenFailure("The transcriber is already running");
-    input_ = input;
-  });
+void LiveTranscriber::start(ResultHandler onResult, const char* worker) {
+  input_->open();
   try {
     decoding_->decoder->startUtterance();
   } catch (...) {
-    feedQueue_.sync([this] {
-      input_.reset();
-      finished_ = true;
-    });
-    input->end();
+    input_->end();
     throw;
   }
   decoding_->onResult = std::move(onResult);
-  decoding_->input = input;
-  decoding_->thread = std::thread([decoding = decoding_, &lines = lines_] {
-    pthread_setname_np(pthread_self(), "vesk.decode");
-    decode(decoding, lines);
+  decoding_->thread = std::thread([decoding = decoding_, input = input_, &lines = lines_, worker] {
+    pthread_setname_np(pthread_self(), worker);
+    decode(decoding, *input, lines);
   });
 }
 
-void LiveTranscriber::decode(const std::shared_ptr<Decoding>& decoding, LineWriter& lines) {
+void LiveTranscriber::decode(const std::shared_ptr<Decoding>& decoding, Input& input, LineWriter& lines) {
   SpeechDecoder& decoder = *decoding->decoder;
-  Input& input = *decoding->input;
-  try {
-    bool inUtterance = false;
-    std::string last;
-    std::size_t unasked = 0;  // samples decoded since the hypothesis was last asked for
-    while (auto chunk = input.pop()) {
-      decoder.process(*chunk);
-      const bool speech = decoder.inSpeech();
-      if (speech) inUtterance = true;
-      unasked += chunk->size();
-      // Asking costs a search of what was decoded: at most every HYPOTHESIS_SAMPLES, and
-      // whenever the speech ends.
-      if (unasked >= HYPOTHESIS_SAMPLES || (!speech && inUtterance)) {
-        unasked = 0;
-        std::string words = decoder.hypothesis();
-        if (words != last) {
-          last = words;
-          decoding->deliver(words, false);
-        }
-      }
-      if (!speech && inUtterance) {
-        inUtterance = false;
-        last.clear();
-        decoding->deliver(decoder.endUtterance(), true);
-        decoder.startUtterance();
+  bool inUtterance = false;
+  std::string last;
+  std::size_t unasked = 0;  // samples decoded since the hypothesis was last asked for
+  const auto hear = [&](const PcmBuffer& ready) {
+    const auto* samples = ready.samples<std::int16_t>(0);
+    if (!samples || ready.frameLength() == 0) return;
+    decoder.process(std::span<const std::int16_t>(samples, ready.frameLength()));
+    const bool speech = decoder.inSpeech();
+    if (speech) inUtterance = true;
+    unasked += ready.frameLength();
+    // Asking costs a search of what was decoded: at most every HYPOTHESIS_SAMPLES, and
+    // whenever the speech ends.
+    if (unasked >= HYPOTHESIS_SAMPLES || (!speech && inUtterance)) {
+      unasked = 0;
+      std::string words = decoder.hypothesis();
+      if (words != last) {
+        last = words;
+        decoding->deliver(words, false);
       }
     }
-    if (!input.wasCancelled()) decoding->deliver(decoder.endUtterance(), true);
+    if (!speech && inUtterance) {
+      inUtterance = false;
+      last.clear();
+      decoding->deliver(decoder.endUtterance(), true);
+      decoder.startUtterance();
+    }
+  };
+  StreamConverter& converter = decoding->converter;
+  try {
+    while (auto buffer = input.pop()) {
+      try {
+        const auto outcome = converter.convert(std::move(*buffer), hear);
+        if (outcome == StreamConverter::Outcome::NoConverter) {
+          lines.write("error", {{"message", "No audio converter from " + describe(*converter.inputFormat()) +
+                                                 " to " + describe(converter.format())}});
+        }
+      } catch (const AudioConverter::Failure& failure) {
+        const std::string why = failure.what();
+        lines.write("error", {{"message", "Audio conversion failed: " + (why.empty() ? "unknown" : why)}});
+      }
+    }
+    if (!input.wasCancelled()) {
+      converter.flush(hear);  // what the converter still holds is the end of the last words
+      decoding->deliver(decoder.endUtterance(), true);
+    }
   } catch (const std::exception& error) {
     if (!input.wasCancelled()) {
       lines.write("error", {{"message", std::string("Speech results ended: ") + error.what()}});
@@ -275,48 +295,13 @@ void LiveTranscriber::decode(const std::shared_ptr<Decoding>& decoding, LineWrit
 
 void LiveTranscriber::feed(const PcmBuffer& buffer) {
   if (buffer.frameLength() == 0) return;
-  auto copied = buffer.copy();
-  if (!copied) return;
-  feedQueue_.post([weak = weak_from_this(), held = std::make_shared<PcmBuffer>(std::move(*copied))] {
-    if (auto self = weak.lock()) self->convertAndYield(std::move(*held));
-  });
-}
-
-void LiveTranscriber::convertAndYield(PcmBuffer buffer) {
-  if (!input_ || finished_) return;
-  try {
-    const auto outcome = converter_.convert(std::move(buffer), [this](const PcmBuffer& ready) { yield(ready); });
-    if (outcome == StreamConverter::Outcome::NoConverter) {
-      lines_.write("error", {{"message", "No audio converter from " + describe(*converter_.inputFormat()) +
-                                             " to " + describe(analyzerFormat_)}});
-    }
-  } catch (const AudioConverter::Failure& failure) {
-    std::string why = failure.what();
-    lines_.write("error", {{"message", "Audio conversion failed: " + (why.empty() ? "unknown" : why)}});
-  }
-}
-
-void LiveTranscriber::flushConverter() {
-  if (!input_) return;
-  converter_.flush([this](const PcmBuffer& ready) { yield(ready); });
-}
-
-void LiveTranscriber::yield(const PcmBuffer& ready) {
-  const auto* samples = ready.samples<std::int16_t>(0);
-  if (!samples || ready.frameLength() == 0) return;
-  input_->push(std::vector<std::int16_t>(samples, samples + ready.frameLength()));
+  if (auto copied = buffer.copy()) input_->push(std::move(*copied));
 }
 
 void LiveTranscriber::finish(double drainSeconds) {
-  auto input = feedQueue_.sync([this] {
-    flushConverter();  // what the converter still holds is the end of the last words
-    finished_ = true;
-    return std::exchange(input_, nullptr);
-  });
-  if (!input) return;
-  input->end();
+  if (!input_->end()) return;
   const bool drained = decoding_->waitEnded(drainSeconds);
-  if (!drained) input->cancel();
+  if (!drained) input_->cancel();
   // Whatever the decoder managed, a phrase already shown ends as a line, and nothing follows.
   decoding_->close();
   if (decoding_->thread.joinable() && decoding_->thread.get_id() != std::this_thread::get_id()) {

@@ -6,8 +6,6 @@
 #include <optional>
 #include <string>
 
-#include "base/SerialQueue.h"
-#include "listening/engine/StreamConverter.h"
 #include "platform/PcmBuffer.h"
 
 class AudioConverters;
@@ -22,16 +20,17 @@ std::string speechLocaleIdentifier();
 // A result's words without the white space the recogniser leaves around them.
 std::string trimmed(const std::string& text);
 
-// Turns a live stream of PCM buffers into text with the on-device recogniser. Buffers in any
-// format are copied on the caller's thread, converted on the feed queue ("vesk.feed") into the
-// recogniser's format and handed to an unbounded input stream; a decoding thread of its own
-// ("vesk.decode") reads that stream and reports the running hypothesis whenever it changes
-// (isFinal false) and the final words of an utterance when the voice-activity state goes from
-// speech to silence, and at the end of input (isFinal true).
+// Turns a live stream of PCM buffers into text with the on-device recogniser: one road per
+// voice. Buffers in any format are copied once on the capture thread into the voice's queue; the
+// voice's one worker takes them in order, converts each into the recogniser's format (one
+// StreamConverter, flushed at the end) and feeds the decoder on the same thread. It reports the
+// running hypothesis whenever it changes (isFinal false) and the final words of an utterance
+// when the voice-activity state goes from speech to silence, and at the end of input (isFinal
+// true).
 //
-// Threads: feed() from the capture thread; start() and finish() from any thread. The feed queue
-// owns converter_; input_ and finished_ change only in synchronous jobs on
-// it. The result callback runs on the decoding thread, one result at a time, in order.
+// Threads: feed() from the capture thread; start() and finish() from any thread; the worker owns
+// the converter and the decoder. The queue's mutex guards its phase and buffers. The result
+// callback runs on the worker, one result at a time, in order.
 class LiveTranscriber : public std::enable_shared_from_this<LiveTranscriber> {
  public:
   using ResultHandler = std::function<void(const std::string& text, bool isFinal)>;
@@ -52,8 +51,9 @@ class LiveTranscriber : public std::enable_shared_from_this<LiveTranscriber> {
   LiveTranscriber(const LiveTranscriber&) = delete;
   LiveTranscriber& operator=(const LiveTranscriber&) = delete;
 
-  // Opens the input and starts decoding. Throws ListenFailure when already running or finished.
-  void start(ResultHandler onResult);
+  // Opens the input and starts the voice's worker, named worker ("vesk.me", "vesk.them").
+  // Throws ListenFailure when already running or finished.
+  void start(ResultHandler onResult, const char* worker = "vesk.decode");
   // Hands one captured buffer over; returns at once. Dropped before start() and after finish().
   void feed(const PcmBuffer& buffer);
   // Ends the input (the converter's tail included) and lets the decoder work through what it
@@ -72,17 +72,10 @@ class LiveTranscriber : public std::enable_shared_from_this<LiveTranscriber> {
   LiveTranscriber(std::unique_ptr<SpeechDecoder> decoder, AudioConverters& converters,
                   LineWriter& lines, const PcmFormat& format);
 
-  void convertAndYield(PcmBuffer buffer);
-  void flushConverter();
-  void yield(const PcmBuffer& ready);
-  static void decode(const std::shared_ptr<Decoding>& decoding, LineWriter& lines);
+  static void decode(const std::shared_ptr<Decoding>& decoding, Input& input, LineWriter& lines);
 
   const PcmFormat analyzerFormat_;
   LineWriter& lines_;
-  std::shared_ptr<Decoding> decoding_;
-  SerialQueue feedQueue_;
-  // On the feed queue only.
-  std::shared_ptr<Input> input_;
-  bool finished_ = false;
-  StreamConverter converter_;
+  const std::shared_ptr<Input> input_;
+  const std::shared_ptr<Decoding> decoding_;
 };

@@ -15,7 +15,7 @@ OtherSide::OtherSide(Platform& platform, LineWriter& lines, EndHandler onEnd, do
 std::optional<nlohmann::json> OtherSide::start(LiveTranscriber::ResultHandler onResult) {
   auto transcriber = LiveTranscriber::make(*platform_.speechEngine, *platform_.audioConverters,
                                            lines_, speechLocaleIdentifier());
-  transcriber->start(std::move(onResult));
+  transcriber->start(std::move(onResult), "vesk.them");
   std::weak_ptr<OtherSide> weak = weak_from_this();
   auto stream = SystemAudioStream::make(
       platform_, [transcriber](const PcmBuffer& buffer) { transcriber->feed(buffer); },

@@ -84,9 +84,11 @@ void ListenSession::start() {
                                   speechLocaleIdentifier());
   if (!announce([&lines] { lines.write("ready"); })) return;
   std::weak_ptr<ListenSession> weak = weak_from_this();
-  me->start([weak](const std::string& text, bool isFinal) {
-    if (auto self = weak.lock()) self->heard("me", text, isFinal);
-  });
+  me->start(
+      [weak](const std::string& text, bool isFinal) {
+        if (auto self = weak.lock()) self->heard("me", text, isFinal);
+      },
+      "vesk.me");
   {
     std::unique_lock guard(mutex_);
     if (stopping_) {
