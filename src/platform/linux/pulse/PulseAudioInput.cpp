@@ -54,23 +54,24 @@ void onSourceInfo(pa_context*, const pa_source_info* info, int eol, void* data) 
 
 PulseAudioInput::PulseAudioInput() = default;
 
-PulseAudioInput::~PulseAudioInput() = default;
+PulseAudioInput::~PulseAudioInput() {
+  if (!loop_) return;
+  // The connection outlives this input: its server events come here no more.
+  PulseMainLoop::Lock lock(*loop_);
+  pa_context_set_subscribe_callback(loop_->context(), nullptr, nullptr);
+}
 
 PulseMainLoop* PulseAudioInput::connected(std::string& problem) {
   // Connected once; a failed connection stays failed, so later calls say the same at once.
   std::call_once(connectOnce_, [this] {
-    loop_ = std::make_unique<PulseMainLoop>("vesk-native");
-    if (loop_->connect(problem_)) {
-      subscribe(*loop_);
-    } else if (problem_.empty()) {
-      problem_ = "couldn’t reach the sound server";
-    }
+    loop_ = PulseMainLoop::shared(problem_);
+    if (loop_) subscribe(*loop_);
   });
   if (!problem_.empty()) {
     problem = problem_;
     return nullptr;
   }
-  return loop_.get();
+  return loop_;
 }
 
 void PulseAudioInput::subscribe(PulseMainLoop& loop) {

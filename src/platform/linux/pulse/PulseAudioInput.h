@@ -10,8 +10,8 @@
 
 class PulseMainLoop;
 
-// The sound server's capture side through libpulse: one connection on a threaded main loop,
-// made on first use and kept, that answers source questions, runs record streams and watches
+// The sound server's capture side through libpulse: the process's one connection on a threaded
+// main loop (PulseMainLoop::shared()), that answers source questions, runs record streams and watches
 // the server for a new default source.
 //
 // Threads: any thread may call the public functions except the loop thread itself. loop_ and
@@ -39,7 +39,7 @@ class PulseAudioInput : public AudioInput {
   void notify();
 
   std::once_flag connectOnce_;
-  std::unique_ptr<PulseMainLoop> loop_;
+  PulseMainLoop* loop_ = nullptr;  // the process's one connection
   std::mutex mutex_;
   std::string problem_;
   std::map<int, std::function<void()>> watchers_;

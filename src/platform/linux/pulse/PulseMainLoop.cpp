@@ -25,6 +25,20 @@ PulseMainLoop::~PulseMainLoop() {
   context_.reset();
 }
 
+PulseMainLoop* PulseMainLoop::shared(std::string& problem) {
+  static std::string failure;
+  static PulseMainLoop* loop = [] {
+    auto* made = new PulseMainLoop("vesk-native");
+    if (!made->connect(failure) && failure.empty()) failure = "couldn\u2019t reach the sound server";
+    return made;
+  }();
+  if (!failure.empty()) {
+    problem = failure;
+    return nullptr;
+  }
+  return loop;
+}
+
 bool PulseMainLoop::connect(std::string& problem) {
   if (!loop_ || !context_) {
     problem = "couldn’t create a sound server client";

@@ -7,7 +7,8 @@
 #include <string>
 
 // A long-lived connection to the sound server on libpulse's threaded main loop. The loop's
-// thread runs every callback of the context and of its streams. Never spawns a server. Every
+// thread runs every callback of the context and of its streams: the microphone's and the
+// computer's sound share one (shared()). Never spawns a server. Every
 // wait for the server ends by a deadline: a server that hangs (stopped, or stuck) makes the
 // call fail instead of blocking its caller for ever.
 //
@@ -26,6 +27,10 @@ class PulseMainLoop {
 
   // Starts the loop and connects; on failure (or no answer in time) returns false and says why.
   bool connect(std::string& problem);
+  // The process's one connection for capture, which serves every stream: connected on first use
+  // and kept (never destroyed, since streams may still run while the process ends). Null with
+  // the reason when it couldn't connect; a failed connection stays failed.
+  static PulseMainLoop* shared(std::string& problem);
 
   pa_context* context() const { return context_.get(); }
 

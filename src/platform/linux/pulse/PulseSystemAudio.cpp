@@ -7,9 +7,8 @@
 
 namespace {
 
-// The loop outlives the stream it runs: the stream closes first.
+// The process's connection outlives the stream: it is never destroyed.
 struct MonitorRecording : CaptureStream {
-  std::unique_ptr<PulseMainLoop> loop;
   std::unique_ptr<PulseCaptureStream> stream;
 };
 
@@ -41,10 +40,10 @@ SystemAudio::Recording PulseSystemAudio::record(const PcmFormat& format,
                                                 std::uint32_t framesPerBuffer,
                                                 BufferHandler onBuffer, EndHandler onEnd) {
   auto recording = std::make_unique<MonitorRecording>();
-  recording->loop = std::make_unique<PulseMainLoop>("vesk-native");
-  PulseMainLoop& loop = *recording->loop;
   std::string problem;
-  if (!loop.connect(problem)) throw std::runtime_error(problem);
+  PulseMainLoop* shared = PulseMainLoop::shared(problem);
+  if (!shared) throw std::runtime_error(problem);
+  PulseMainLoop& loop = *shared;
   SinkQuery query{&loop, {}, {}};
   {
     PulseMainLoop::Lock lock(loop);

@@ -2,9 +2,10 @@
 
 #include "platform/SystemAudio.h"
 
-// The default output's monitor through libpulse. Each recording has a connection and a threaded
-// main loop of its own, whose thread is the recording's capture thread; the output is looked up
-// when the recording starts and the stream never moves, so it ends when that output goes away.
+// The default output's monitor through libpulse, on the process's one connection
+// (PulseMainLoop::shared()), whose loop thread is every recording's capture thread; the output
+// is looked up when the recording starts and the stream never moves, so it ends when that
+// output goes away.
 //
 // Threads: record() from any thread but a recording's loop thread; no state of its own.
 class PulseSystemAudio : public SystemAudio {
