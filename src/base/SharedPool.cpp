@@ -5,7 +5,9 @@
 #include <memory>
 
 asio::thread_pool& sharedPool() {
-  static auto* pool = new asio::thread_pool(4);
+  // Two threads: the jobs are short (timers, level lines), and one that waits on a full pipe or a
+  // slow bus still leaves the other.
+  static auto* pool = new asio::thread_pool(2);
   return *pool;
 }
 
