@@ -64,7 +64,7 @@ inline int wordsMatched(const std::string& spoken, const std::string& heard) {
   int count = 0;
   std::istringstream s(spoken);
   for (std::string w; s >> w;) {
-    auto at = got.find(w);
+    auto at = got.find(plainWord(w));
     if (at != got.end()) {
       ++count;
       got.erase(at);
