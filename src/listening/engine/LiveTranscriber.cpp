@@ -16,6 +16,7 @@
 #include "base/LineWriter.h"
 #include "listening/engine/ListenFailure.h"
 #include "listening/engine/NeedsDownload.h"
+#include "listening/engine/SpeechGate.h"
 #include "listening/engine/StreamConverter.h"
 #include "platform/SpeechEngine.h"
 
@@ -239,13 +240,11 @@ void LiveTranscriber::decode(const std::shared_ptr<Decoding>& decoding, Input& i
   bool inUtterance = false;
   std::string last;
   std::size_t unasked = 0;  // samples decoded since the hypothesis was last asked for
-  const auto hear = [&](const PcmBuffer& ready) {
-    const auto* samples = ready.samples<std::int16_t>(0);
-    if (!samples || ready.frameLength() == 0) return;
-    decoder.process(std::span<const std::int16_t>(samples, ready.frameLength()));
+  const auto decode = [&](std::span<const std::int16_t> samples) {
+    decoder.process(samples);
     const bool speech = decoder.inSpeech();
     if (speech) inUtterance = true;
-    unasked += ready.frameLength();
+    unasked += samples.size();
     // Asking costs a search of what was decoded: at most every HYPOTHESIS_SAMPLES, and
     // whenever the speech ends.
     if (unasked >= HYPOTHESIS_SAMPLES || (!speech && inUtterance)) {
@@ -264,6 +263,13 @@ void LiveTranscriber::decode(const std::shared_ptr<Decoding>& decoding, Input& i
     }
   };
   StreamConverter& converter = decoding->converter;
+  // Long quiet is not decoded at all.
+  SpeechGate gate(converter.format().sampleRate);
+  const auto hear = [&](const PcmBuffer& ready) {
+    const auto* samples = ready.samples<std::int16_t>(0);
+    if (!samples || ready.frameLength() == 0) return;
+    gate.pass(std::span<const std::int16_t>(samples, ready.frameLength()), inUtterance, decode);
+  };
   try {
     while (auto buffer = input.pop()) {
       try {
