@@ -9,6 +9,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "support/Eventually.h"
+
 extern char** environ;
 
 LiveProcess::LiveProcess(const std::vector<std::string>& args,
@@ -135,13 +137,10 @@ bool LiveProcess::waitForLine(const std::function<bool(const std::string&)>& wan
 
 int LiveProcess::waitExit(std::chrono::milliseconds limit) {
   if (status_) return *status_;
-  const auto deadline = std::chrono::steady_clock::now() + limit;
   int status = 0;
-  for (;;) {
-    pid_t done = waitpid(child_, &status, WNOHANG);
-    if (done == child_) break;
-    if (std::chrono::steady_clock::now() >= deadline) return -1;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (!eventually([&] { return waitpid(child_, &status, WNOHANG) == child_; }, limit,
+                  std::chrono::milliseconds(10))) {
+    return -1;
   }
   status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   // The output is complete once the readers have seen both pipes close.
