@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <sstream>
 #include <stdexcept>
@@ -117,20 +118,20 @@ std::string LiveProcess::err() {
 }
 
 bool LiveProcess::waitForLine(const std::function<bool(const std::string&)>& wanted,
-                              std::chrono::milliseconds limit) {
+                              std::chrono::milliseconds limit, std::size_t skip) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
+  auto found = [&] {
+    const auto all = lines();
+    return std::any_of(all.begin() + static_cast<long>(std::min(skip, all.size())), all.end(),
+                       wanted);
+  };
   for (;;) {
-    for (const auto& line : lines()) {
-      if (wanted(line)) return true;
-    }
+    if (found()) return true;
     std::unique_lock guard(mutex_);
     if (closed_ >= 2) return false;
     if (changed_.wait_until(guard, deadline) == std::cv_status::timeout) {
       guard.unlock();
-      for (const auto& line : lines()) {
-        if (wanted(line)) return true;
-      }
-      return false;
+      return found();
     }
   }
 }
