@@ -1,6 +1,5 @@
 #include "support/LiveProcess.h"
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,8 +10,7 @@
 #include <stdexcept>
 
 #include "support/Eventually.h"
-
-extern char** environ;
+#include "support/Run.h"
 
 LiveProcess::LiveProcess(const std::vector<std::string>& args,
                          const std::map<std::string, std::optional<std::string>>& env)
@@ -22,48 +20,13 @@ LiveProcess::LiveProcess(const std::string& program, const std::vector<std::stri
                          const std::map<std::string, std::optional<std::string>>& env) {
   // A word written after the process ended must fail, not kill the test.
   ::signal(SIGPIPE, SIG_IGN);
-  std::map<std::string, std::string> merged;
-  for (char** entry = environ; *entry; ++entry) {
-    std::string text = *entry;
-    auto equals = text.find('=');
-    if (equals != std::string::npos) merged[text.substr(0, equals)] = text.substr(equals + 1);
-  }
-  for (const auto& [name, value] : env) {
-    if (value) {
-      merged[name] = *value;
-    } else {
-      merged.erase(name);
-    }
-  }
-  std::vector<std::string> envText;
-  for (const auto& [name, value] : merged) envText.push_back(name + "=" + value);
-  std::vector<std::string> argvText{program};
-  argvText.insert(argvText.end(), args.begin(), args.end());
-  std::vector<char*> argv, envp;
-  for (auto& text : argvText) argv.push_back(text.data());
-  argv.push_back(nullptr);
-  for (auto& text : envText) envp.push_back(text.data());
-  envp.push_back(nullptr);
-
-  int in[2], out[2], err[2];
-  if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) {
-    throw std::runtime_error("pipe failed");
-  }
-  child_ = fork();
-  if (child_ < 0) throw std::runtime_error("fork failed");
-  if (child_ == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    dup2(err[1], 2);
-    execve(program.c_str(), argv.data(), envp.data());
-    _exit(127);
-  }
-  close(in[0]);
-  close(out[1]);
-  close(err[1]);
-  in_ = in[1];
-  outReader_ = std::thread([this, fd = out[0]] { read(fd, true); });
-  errReader_ = std::thread([this, fd = err[0]] { read(fd, false); });
+  RunOptions options;
+  options.env = env;
+  const PipedProgram started{ProgramLine(program, args, options)};
+  child_ = started.pid;
+  in_ = started.in;
+  outReader_ = std::thread([this, fd = started.out] { read(fd, true); });
+  errReader_ = std::thread([this, fd = started.err] { read(fd, false); });
 }
 
 LiveProcess::~LiveProcess() {
