@@ -7,7 +7,8 @@
 
 #include <chrono>
 #include <stdexcept>
-#include <thread>
+
+#include "support/Eventually.h"
 
 BackgroundProgram::BackgroundProgram(const std::string& program,
                                      const std::vector<std::string>& args,
@@ -35,10 +36,8 @@ bool BackgroundProgram::running() {
 BackgroundProgram::~BackgroundProgram() {
   if (!running()) return;
   kill(pid_, SIGINT);
-  for (int i = 0; i < 100 && running(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  if (running()) {
+  if (!eventually([this] { return !running(); }, std::chrono::seconds(2),
+                  std::chrono::milliseconds(20))) {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }

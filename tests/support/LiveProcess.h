@@ -31,9 +31,10 @@ class LiveProcess {
   // Sends the signal to the process.
   void signal(int number);
 
-  // Waits until a line of standard output satisfies the test; answers whether one did.
+  // Waits until a line of standard output, past the first `skip`, satisfies the test; answers
+  // whether one did.
   bool waitForLine(const std::function<bool(const std::string&)>& wanted,
-                   std::chrono::milliseconds limit);
+                   std::chrono::milliseconds limit, std::size_t skip = 0);
   // Waits for the exit; its status (128 + signal for a signal), or -1 after the limit.
   int waitExit(std::chrono::milliseconds limit);
 

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "support/ReplyOf.h"
+
 namespace {
 
 struct BusName {
@@ -102,19 +104,12 @@ RunResult PrivateStore::vesk(const std::vector<std::string>& args) const {
   return runVesk(args, options());
 }
 
+nlohmann::json PrivateStore::reply(const std::vector<std::string>& args) const {
+  return nlohmann::json::parse(replyOf(vesk(args)), nullptr, false);
+}
+
 std::string PrivateStore::seed(const std::vector<std::string>& args) const {
   RunResult result = runProgram(STORE_SEED, args, options());
   EXPECT_EQ(result.status, 0) << "store_seed failed: " << result.err;
   return result.out;
-}
-
-void requireTestServices() {
-  ASSERT_NE(std::getenv("VESK_TEST_SERVICES"), nullptr)
-      << "the test services are not running: run through tests/services/with-services.sh";
-}
-
-nlohmann::json replyOf(const RunResult& result) {
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.err, "");
-  return nlohmann::json::parse(result.out, nullptr, false);
 }

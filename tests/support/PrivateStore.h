@@ -23,6 +23,8 @@ class PrivateStore {
 
   // The built bridge with this store's bus, HOME and time zone.
   RunResult vesk(const std::vector<std::string>& args) const;
+  // The JSON reply of a command of it that had to succeed (see replyOf); discarded when not JSON.
+  nlohmann::json reply(const std::vector<std::string>& args) const;
   // The seeding helper (tests/seed/StoreSeed.cpp); fails the test when it fails.
   std::string seed(const std::vector<std::string>& args) const;
   RunOptions options() const;
@@ -37,9 +39,3 @@ class PrivateStore {
   std::string address_;
   pid_t bus_ = -1;
 };
-
-// Fails the test unless the test services (their session bus) are up.
-void requireTestServices();
-
-// The JSON reply of a successful run; the run must have ended with status 0 and no error text.
-nlohmann::json replyOf(const RunResult& result);

@@ -51,35 +51,41 @@ ProgramLine::ProgramLine(const std::string& program, const std::vector<std::stri
   envp = pointersTo(envText);
 }
 
-RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     const RunOptions& options) {
-  ProgramLine line(program, args, options);
-
-  int in[2], out[2], err[2];
-  if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) {
+PipedProgram::PipedProgram(const ProgramLine& line) {
+  int inPipe[2], outPipe[2], errPipe[2];
+  if (pipe2(inPipe, O_CLOEXEC) || pipe2(outPipe, O_CLOEXEC) || pipe2(errPipe, O_CLOEXEC)) {
     throw std::runtime_error("pipe failed");
   }
-  pid_t child = fork();
-  if (child < 0) throw std::runtime_error("fork failed");
-  if (child == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    dup2(err[1], 2);
-    execve(program.c_str(), line.argv.data(), line.envp.data());
+  pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    dup2(inPipe[0], 0);
+    dup2(outPipe[1], 1);
+    dup2(errPipe[1], 2);
+    execve(line.argv[0], line.argv.data(), line.envp.data());
     _exit(127);
   }
-  close(in[0]);
-  close(out[1]);
-  close(err[1]);
+  close(inPipe[0]);
+  close(outPipe[1]);
+  close(errPipe[1]);
+  in = inPipe[1];
+  out = outPipe[0];
+  err = errPipe[0];
+}
+
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const RunOptions& options) {
+  const PipedProgram started{ProgramLine(program, args, options)};
+  const pid_t child = started.pid;
   bool outOpen = true;
   if (options.closedOutput) {
-    close(out[0]);  // the child's copy closed with its exec: no reader is left
+    close(started.out);  // the child's copy closed with its exec: no reader is left
     outOpen = false;
   }
 
   RunResult result;
   std::string_view input = options.input;
-  int inFd = in[1];
+  int inFd = started.in;
   if (input.empty()) {
     close(inFd);
     inFd = -1;
@@ -91,8 +97,8 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
   while (outOpen || errOpen) {
     pollfd fds[3];
     int count = 0;
-    if (outOpen) fds[count++] = {out[0], POLLIN, 0};
-    if (errOpen) fds[count++] = {err[0], POLLIN, 0};
+    if (outOpen) fds[count++] = {started.out, POLLIN, 0};
+    if (errOpen) fds[count++] = {started.err, POLLIN, 0};
     if (inFd >= 0) fds[count++] = {inFd, POLLOUT, 0};
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                     deadline - std::chrono::steady_clock::now())
@@ -117,7 +123,7 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
       }
       char buffer[65536];
       ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-      bool isOut = fds[i].fd == out[0];
+      bool isOut = fds[i].fd == started.out;
       if (n > 0) {
         (isOut ? result.out : result.err).append(buffer, static_cast<size_t>(n));
       } else {
@@ -126,8 +132,8 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     }
   }
   if (inFd >= 0) close(inFd);
-  if (!options.closedOutput) close(out[0]);
-  close(err[0]);
+  if (!options.closedOutput) close(started.out);
+  close(started.err);
   int status = 0;
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <map>
 #include <optional>
 #include <string>
@@ -37,4 +39,15 @@ struct ProgramLine {
   std::vector<std::string> envText;
   std::vector<char*> argv;  // into argvText, null-ended
   std::vector<char*> envp;  // into envText, null-ended
+};
+
+// A program started with its standard input, output and error on pipes: their other ends, which
+// the caller closes.
+struct PipedProgram {
+  explicit PipedProgram(const ProgramLine& line);
+
+  pid_t pid = -1;
+  int in = -1;   // written to
+  int out = -1;  // read from
+  int err = -1;  // read from
 };

@@ -2,20 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "main/Reply.h"
+#include "support/CommandLines.h"
 #include "support/Run.h"
-
-namespace {
-
-void expectUsage(const std::vector<std::string>& args) {
-  RunResult r = runVesk(args);
-  std::string shown;
-  for (const auto& a : args) shown += "[" + a + "]";
-  EXPECT_EQ(r.status, 64) << shown;
-  EXPECT_EQ(r.out, "") << shown;
-  EXPECT_EQ(r.err, std::string(USAGE)) << shown;
-}
-
-}  // namespace
 
 TEST(Cli, UsageTextByteForByte) {
   RunResult r = runVesk({});
@@ -34,44 +22,12 @@ TEST(Cli, UsageTextByteForByte) {
 }
 
 TEST(Cli, EveryRowRefusesWrongArguments) {
-  for (std::vector<std::string> args : {
-           std::vector<std::string>{"nonsense"},
-           {"reminder-list-order", "not json"},
-           {"reminder-list-order", "[1]"},
-           {"reminder-list-order", R"({"sources":"x"})"},
-           {"secret", "get", ""},
-           {"secret", "get"},
-           {"listen", "who", "them"},
-           {"listen", "dictate", "loud"},
-           {"listen", "hold-key", "shift"},
-           {"listen", "meeting", "them"},
-           {"listen", "meeting"},
-           {"listen"},
-           {"browsers", "extra"},
-           {"running-apps", "extra"},
-           {"chrome-open", "/x/chrome.app", "Default", "https://x"},
-           {"chrome-open", "/x/chrome.desktop", "a/b", "https://x"},
-           {"chrome-open", "/x/chrome.desktop", "", "https://x"},
-           {"chrome-open", "/x/chrome.desktop", "Default", "file:///etc"},
-           {"music-hush", "extra"},
-           {"music-play"},
-           {"music-play", "winamp"},
-           {"sound", "no-such-sound"},
-           {"sound", "NoSuchSoundAtAll"},
-           {"sound"},
-           {"opener", "not a url"},
-           {"opener"},
-           {"audio-route", "extra"},
-           {"device-id", "extra"},
-           {"exclude-from-backup", "relative/path"},
-           {"exclude-from-backup"},
-           {"permission"},
-           {"permissions", "microphone"},
-           {"permission", "bluetooth"},
-           {"permission", "microphone", "--launch"},
-           {"permission-request", "mail", "--no-launch"},
-       }) {
-    expectUsage(args);
+  for (const CommandLine& line : COMMAND_LINES) {
+    if (!line.refused()) continue;
+    RunResult r = runVesk(line.args);
+    EXPECT_EQ(r.status, 64) << shown(line.args);
+    EXPECT_EQ(r.out, "") << shown(line.args);
+    EXPECT_EQ(r.err, std::string(USAGE)) << shown(line.args);
   }
 }
 

@@ -13,8 +13,10 @@
 #include <string>
 #include <thread>
 
-#include "support/Files.h"
 #include "support/BackgroundProgram.h"
+#include "support/Eventually.h"
+#include "support/Files.h"
+#include "support/Heard.h"
 #include "support/LiveProcess.h"
 #include "support/Run.h"
 #include "support/Scratch.h"
@@ -41,6 +43,20 @@ void holdControl() {
 
 std::string clipboardText() { return run("xclip", {"-o", "-selection", "clipboard"}); }
 
+// Waits until the clipboard holds the text (another program's copy, or the bridge's).
+void waitForClipboard(const std::string& text) {
+  eventually([&] { return clipboardText() == text; }, 3s);
+}
+
+// Waits until a hold-key run watches the keyboard: it reads its input only from then on, so its
+// answer to a front request is the sign. That answer is its first line.
+void waitUntilWatching(LiveProcess& process) {
+  process.write("{\"front\":null}\n");
+  EXPECT_TRUE(process.waitForLine([](const std::string& line) { return isKind(line, "front"); },
+                                  10s))
+      << "hold-key never watched the keyboard: " << process.err();
+}
+
 void setAccessibility(bool on) {
   run("busctl", {"--user", "set-property", "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Status",
                  "IsEnabled", "b", on ? "true" : "false"});
@@ -53,21 +69,18 @@ class Zenity {
       : answer_(scratch.root() / (kind + ".answer")),
         program_("sh", {"-c", "exec zenity --" + kind + " --text Dictate > " + answer_.string() +
                                   " 2>/dev/null"}) {
-    const auto deadline = Clock::now() + 10s;
-    while (Clock::now() < deadline) {
-      if (run("xdotool", {"getactivewindow", "getwindowpid"}) == std::to_string(pid()) + "\n") {
-        std::this_thread::sleep_for(500ms);  // its accessible tree settles
-        return;
-      }
-      std::this_thread::sleep_for(100ms);
-    }
-    ADD_FAILURE() << "zenity --" << kind << " never came in front";
+    const std::string self = std::to_string(pid()) + "\n";
+    const bool inFront = eventually(
+        [&] { return run("xdotool", {"getactivewindow", "getwindowpid"}) == self; }, 10s, 100ms);
+    EXPECT_TRUE(inFront) << "zenity --" << kind << " never came in front";
+    // Its accessible tree settles; nothing outside it tells when.
+    std::this_thread::sleep_for(500ms);
   }
   long pid() const { return program_.pid(); }
   // Return makes zenity print the field's text and end.
   std::string answer() {
     run("xdotool", {"key", "Return"});
-    for (int i = 0; i < 50 && program_.running(); ++i) std::this_thread::sleep_for(100ms);
+    eventually([&] { return !program_.running(); }, 5s, 100ms);
     return fileText(answer_);
   }
 
@@ -81,8 +94,9 @@ struct HoldKey {
   LiveProcess process;
 
   explicit HoldKey(const std::string& key) : process({"listen", "hold-key", key}, scratch.env()) {
-    std::this_thread::sleep_for(500ms);  // the monitor is watching
+    waitUntilWatching(process);
   }
+  // The event lines and their kinds after the answer that said it watches.
   nlohmann::json waitFor(const std::string& kind, std::chrono::milliseconds limit = 5s) {
     nlohmann::json found;
     process.waitForLine(
@@ -94,13 +108,14 @@ struct HoldKey {
           }
           return false;
         },
-        limit);
+        limit, 1);
     return found;
   }
   std::vector<std::string> kinds() {
     std::vector<std::string> all;
-    for (const auto& line : process.lines()) {
-      all.push_back(nlohmann::json::parse(line).value("kind", ""));
+    const auto lines = process.lines();
+    for (auto line = lines.begin() + 1; line < lines.end(); ++line) {
+      all.push_back(nlohmann::json::parse(*line).value("kind", ""));
     }
     return all;
   }
@@ -126,7 +141,7 @@ TEST_F(HoldKeyE2e, AHoldAndALandingIntoATextField) {
   // The user's own clipboard, served by xclip for as long as it owns it.
   BackgroundProgram owner("sh", {"-c", "printf %s \"the user's own\" | "
                                        "exec xclip -quiet -selection clipboard >/dev/null 2>&1"});
-  std::this_thread::sleep_for(300ms);
+  waitForClipboard("the user's own");
   ASSERT_EQ(clipboardText(), "the user's own");
   Zenity entry(scratch(), "entry");
   HoldKey bridge("control");
@@ -157,10 +172,10 @@ TEST_F(HoldKeyE2e, AHoldAndALandingIntoATextField) {
   EXPECT_EQ(entry.answer(), "hello from vesk\n");
 
   bridge.process.write("{\"land\":\"left for the user\"}\n");
-  std::this_thread::sleep_for(300ms);
+  waitForClipboard("left for the user");
   EXPECT_EQ(clipboardText(), "left for the user");
   bridge.process.write("{\"copy\":\"copied by request\"}\n");
-  std::this_thread::sleep_for(300ms);
+  waitForClipboard("copied by request");
   EXPECT_EQ(clipboardText(), "copied by request");
 
   run("xdotool", {"key", "Escape"});
@@ -208,14 +223,14 @@ TEST_F(HoldKeyE2e, WithoutAKeyOnlyEscapeIsReported) {
 // the newer copy stays.
 TEST_F(HoldKeyE2e, ACopyMadeAfterThePasteIsNotOverwritten) {
   BackgroundProgram before("sh", {"-c", "printf %s before | exec xclip -quiet -selection clipboard >/dev/null 2>&1"});
-  std::this_thread::sleep_for(300ms);
+  waitForClipboard("before");
   Zenity entry(scratch(), "entry");
   HoldKey bridge("none");
   bridge.process.write("{\"land\":\"dictated\",\"app\":" + std::to_string(entry.pid()) + "}\n");
   std::this_thread::sleep_for(400ms);  // pasted; the earlier clipboard comes back a second after
   BackgroundProgram after("sh", {"-c", "printf %s after | exec xclip -quiet -selection clipboard >/dev/null 2>&1"});
   EXPECT_EQ(bridge.waitFor("landed")["how"], "pasted");
-  std::this_thread::sleep_for(200ms);
+  waitForClipboard("after");
   EXPECT_EQ(clipboardText(), "after");
   EXPECT_EQ(entry.answer(), "dictated\n");
   bridge.process.closeInput();
@@ -228,28 +243,30 @@ TEST_F(HoldKeyE2e, TheDisplayGoingAwayEndsNothingButTheWatching) {
   const auto displayFile = scratch().root() / "display";
   BackgroundProgram xvfb("sh", {"-c", "exec Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>" +
                                           displayFile.string()});
-  for (int i = 0; i < 100 && fileText(displayFile).empty(); ++i) std::this_thread::sleep_for(50ms);
+  eventually([&] { return !fileText(displayFile).empty(); });
   std::string display = fileText(displayFile);
   ASSERT_FALSE(display.empty()) << "the private X server did not start";
   display.pop_back();
   auto env = scratch().env();
   env["DISPLAY"] = ":" + display;
   LiveProcess process({"listen", "hold-key", "control"}, env);
-  std::this_thread::sleep_for(700ms);
+  waitUntilWatching(process);
   kill(xvfb.pid(), SIGKILL);
+  // Time for the watching to see the display gone, which it does without a word.
   std::this_thread::sleep_for(500ms);
   process.write("{\"land\":\"nowhere to go\"}\n");
   process.write("{\"front\":null}\n");
   process.write("{\"land\":\"into an app\",\"app\":" + std::to_string(getpid()) + "}\n");
   process.write("{\"copy\":\"copied\"}\n");
-  std::this_thread::sleep_for(500ms);
   process.write("stop\n");
   EXPECT_EQ(process.waitExit(4s), 0) << process.err();
   EXPECT_EQ(process.err(), "");
   // With no display there is no front app, no paste and no trust (lost at the next poll).
   std::vector<std::string> answers;
-  for (const auto& line : process.lines()) {
-    if (line != R"({"kind":"access-lost"})") answers.push_back(line);
+  const auto lines = process.lines();
+  ASSERT_FALSE(lines.empty());
+  for (auto line = lines.begin() + 1; line < lines.end(); ++line) {  // past the sign it watched
+    if (*line != R"({"kind":"access-lost"})") answers.push_back(*line);
   }
   EXPECT_EQ(answers, (std::vector<std::string>{R"({"kind":"landed","how":"copied"})",
                                                R"({"kind":"front","app":null})",

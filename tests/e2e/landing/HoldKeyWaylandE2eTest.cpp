@@ -14,10 +14,10 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
-#include <thread>
 
-#include "support/Files.h"
 #include "support/BackgroundProgram.h"
+#include "support/Eventually.h"
+#include "support/Files.h"
 #include "support/LiveProcess.h"
 #include "support/Run.h"
 #include "support/Scratch.h"
@@ -46,11 +46,14 @@ class WaylandHoldKey : public ::testing::Test {
                             "org.a11y.Status", "IsEnabled", "b", "true"});
   }
 
-  // The bridge, once its virtual keyboard is on the seat.
+  // The bridge, once its virtual keyboard is on the seat: it logs the backends it picked once it
+  // has made them.
   std::unique_ptr<LiveProcess> startBridge() {
     auto bridge = std::make_unique<LiveProcess>(
         std::vector<std::string>{"listen", "hold-key", "none"}, scratch_.env());
-    std::this_thread::sleep_for(700ms);
+    EXPECT_TRUE(eventually(
+        [&] { return landingLog().find(" backends wayland ") != std::string::npos; }, 10s))
+        << "the bridge never picked its backends: " << bridge->err();
     return bridge;
   }
   nlohmann::json waitFor(LiveProcess& bridge, const std::string& kind) {
@@ -90,7 +93,7 @@ class MutterLaneHoldKey : public WaylandHoldKey {
 TEST_F(SwayLaneHoldKey, LandsThroughTheVirtualKeyboardAndPutsTheClipboardBack) {
   BackgroundProgram owner("wl-copy", {"--foreground", "--type", "text/plain;charset=utf-8",
                                       "the user's own"});
-  std::this_thread::sleep_for(300ms);
+  eventually([] { return runTool("/usr/bin/wl-paste", {"--no-newline"}) == "the user's own"; }, 3s);
   auto window = openEntryWindow("plain");
   auto bridge = startBridge();
 

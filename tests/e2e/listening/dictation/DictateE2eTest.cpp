@@ -1,9 +1,6 @@
 // listen dictate against the real sound server (its virtual microphone) and real PocketSphinx.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -13,10 +10,12 @@
 #include <sstream>
 #include <thread>
 
+#include "support/Eventually.h"
 #include "support/Files.h"
 #include "support/FullFileSystem.h"
 #include "support/Heard.h"
 #include "support/LiveProcess.h"
+#include "support/PrivateSoundServer.h"
 #include "support/Run.h"
 #include "support/Scratch.h"
 #include "support/Wav.h"
@@ -30,10 +29,13 @@ namespace {
 
 const std::string RECORDINGS = "/usr/share/pocketsphinx/test/data/";
 
-// Plays a 16 kHz mono 16-bit raw recording into the virtual microphone; returns when played.
-void playRaw(const std::string& file) {
-  RunResult played = runProgram("/usr/bin/paplay", {"--device=micfeed", "--raw", "--rate=16000",
-                                                    "--channels=1", "--format=s16le", file});
+// Plays a 16 kHz mono 16-bit raw recording into the sink, by default the virtual microphone's
+// of the test services' sound server; returns when played.
+void playRaw(const std::string& file, const std::string& sink = "micfeed",
+             const RunOptions& server = {}) {
+  RunResult played = runProgram("/usr/bin/paplay", {"--device=" + sink, "--raw", "--rate=16000",
+                                                    "--channels=1", "--format=s16le", file},
+                                server);
   ASSERT_EQ(played.status, 0) << played.err;
 }
 
@@ -63,57 +65,13 @@ std::string logOf(const Scratch& scratch) {
 
 // A private sound server whose default microphone is a Bluetooth headset, silent unless sound is
 // played into sink "hush", beside a built-in microphone that hears sink "feed".
-class HeadsetSoundServer {
- public:
-  explicit HeadsetSoundServer(const Scratch& scratch) : dir_(scratch.root() / "headset") {
-    std::filesystem::create_directories(dir_);
-    pid_ = fork();
-    if (pid_ == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlives the test
-      std::string home = "HOME=" + dir_.string(), run = "XDG_RUNTIME_DIR=" + dir_.string();
-      putenv(home.data());
-      putenv(run.data());
-      unsetenv("DBUS_SESSION_BUS_ADDRESS");
-      unsetenv("PULSE_SERVER");
-      std::string native = "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket();
-      execlp("pulseaudio", "pulseaudio", "-n", "--daemonize=no", "--use-pid-file=no",
-             "--exit-idle-time=-1", "--log-target=stderr", native.c_str(),
-             "--load=module-null-sink sink_name=feed", "--load=module-null-sink sink_name=hush",
-             "--load=module-remap-source source_name=headset master=hush.monitor "
-             "source_properties=device.bus=bluetooth",
-             static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    for (int i = 0; i < 100 && !std::filesystem::exists(socket()); ++i) {
-      std::this_thread::sleep_for(50ms);
-    }
-    pactl({"set-default-source", "headset"});
-  }
-  ~HeadsetSoundServer() {
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-  }
-  std::string address() const { return "unix:" + socket(); }
-  RunResult pactl(const std::vector<std::string>& args) const {
-    RunOptions options;
-    options.env["PULSE_SERVER"] = address();
-    return runProgram("/usr/bin/pactl", args, options);
-  }
-  void play(const std::string& sink, const std::string& raw) const {
-    RunOptions options;
-    options.env["PULSE_SERVER"] = address();
-    RunResult played = runProgram("/usr/bin/paplay", {"--device=" + sink, "--raw", "--rate=16000",
-                                                      "--channels=1", "--format=s16le", raw},
-                                  options);
-    EXPECT_EQ(played.status, 0) << played.err;
-  }
-
- private:
-  std::string socket() const { return (dir_ / "sock").string(); }
-
-  std::filesystem::path dir_;
-  pid_t pid_ = -1;
-};
+PrivateSoundServer headsetSoundServer(const Scratch& scratch) {
+  return PrivateSoundServer(
+      scratch, {.modules = {"module-null-sink sink_name=feed", "module-null-sink sink_name=hush",
+                            "module-remap-source source_name=headset master=hush.monitor "
+                            "source_properties=device.bus=bluetooth"},
+                .defaultSource = "headset"});
+}
 
 // The test services' sound server, stopped with SIGSTOP as a hung server would be, and always
 // continued again, so later tests find it working.
@@ -316,14 +274,14 @@ TEST_F(DictateE2eTest, TheMicrophoneFollowsTheDefaultSourceWhenItsOwnGoesAway) {
 }
 
 TEST_F(DictateE2eTest, HoldModesMoveOffABluetoothHeadsetToTheBuiltInMicrophone) {
-  HeadsetSoundServer server(scratch);
+  PrivateSoundServer server = headsetSoundServer(scratch);
   RunResult internal = server.pactl({"load-module", "module-remap-source", "source_name=internal",
                                      "master=feed.monitor", "source_properties=device.form_factor=internal"});
   ASSERT_EQ(internal.status, 0) << internal.err;
   auto process = dictate("hold", {{"PULSE_SERVER", server.address()}});
   ASSERT_TRUE(listening(*process)) << process->err();
   std::this_thread::sleep_for(1s);  // a fresh null sink's first second is lost to its latency
-  server.play("feed", RECORDINGS + "goforward.raw");
+  playRaw(RECORDINGS + "goforward.raw", "feed", server.clientOptions());
   EXPECT_TRUE(process->waitForLine([](const std::string& line) { return isKind(line, "line"); }, 10s));
   process->write("stop\n");
   ASSERT_EQ(process->waitExit(10s), 0) << process->err();
@@ -333,13 +291,13 @@ TEST_F(DictateE2eTest, HoldModesMoveOffABluetoothHeadsetToTheBuiltInMicrophone) 
 }
 
 TEST_F(DictateE2eTest, OnAHeadsetListeningWaitsForRealSound) {
-  HeadsetSoundServer server(scratch);
+  PrivateSoundServer server = headsetSoundServer(scratch);
   auto process = dictate("hold", {{"PULSE_SERVER", server.address()}});
   ASSERT_TRUE(process->waitForLine([](const std::string& line) { return isKind(line, "level"); }, 15s))
       << process->err();
   std::this_thread::sleep_for(1s);
   EXPECT_TRUE(eventsOf(*process, "listening").empty());  // the headset only hears silence
-  server.play("hush", RECORDINGS + "goforward.raw");
+  playRaw(RECORDINGS + "goforward.raw", "hush", server.clientOptions());
   EXPECT_TRUE(listening(*process));
   process->write("cancel\n");
   ASSERT_EQ(process->waitExit(10s), 0) << process->err();
@@ -370,10 +328,9 @@ TEST_F(DictateE2eTest, EndingsFinishInTimeWhenTheSoundServerHangs) {
       ASSERT_TRUE(listening(*process)) << process->err();
     } else {
       // Past the microphone check: the session has begun its start.
-      for (int i = 0; i < 500 && logOf(scratch).find(" dictate start pid=") == std::string::npos; ++i) {
-        std::this_thread::sleep_for(2ms);
-      }
-      ASSERT_NE(logOf(scratch).find(" dictate start pid="), std::string::npos) << process->err();
+      ASSERT_TRUE(eventually(
+          [&] { return logOf(scratch).find(" dictate start pid=") != std::string::npos; }, 1s, 2ms))
+          << process->err();
     }
     server.hang();
     std::this_thread::sleep_for(200ms);

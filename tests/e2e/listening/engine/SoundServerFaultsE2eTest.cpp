@@ -16,19 +16,6 @@
 
 using namespace std::chrono_literals;
 
-namespace {
-
-// The module that loaded the device, by a word of its line in "pactl list short modules".
-std::string moduleOf(PrivateSoundServer& server, const std::string& word) {
-  std::istringstream rows(server.pactl({"list", "short", "modules"}).out);
-  for (std::string row; std::getline(rows, row);) {
-    if (row.find(word) != std::string::npos) return row.substr(0, row.find('\t'));
-  }
-  return "";
-}
-
-}  // namespace
-
 // Whatever the server does, a run ends in time and nothing crashes on the way: "stop" ends it
 // with "done" and status 0, unless it ended first as it does without a microphone (a meeting
 // whose start fails; a hold dictation whose microphone falls silent).
@@ -65,10 +52,11 @@ TEST(SoundServerFaultsE2e, EveryRunEndsInTimeWhateverTheServerDid) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Scratch scratch;
-    PrivateSoundServer server(scratch, {"module-null-sink sink_name=feed",
-                                        "module-remap-source source_name=mic master=feed.monitor",
-                                        "module-null-sink sink_name=out"});
-    server.pactl({"set-default-source", "mic"});
+    PrivateSoundServer server(scratch,
+                              {.modules = {"module-null-sink sink_name=feed",
+                                           "module-remap-source source_name=mic master=feed.monitor",
+                                           "module-null-sink sink_name=out"},
+                               .defaultSource = "mic"});
     server.setDefaultSink("out");
     auto env = scratch.env();
     env["PULSE_SERVER"] = server.address();
@@ -80,7 +68,7 @@ TEST(SoundServerFaultsE2e, EveryRunEndsInTimeWhateverTheServerDid) {
     if (c.strike == Strike::Kill) kill(server.pid(), SIGKILL);
     if (c.strike == Strike::Hang) kill(server.pid(), SIGSTOP);
     if (c.strike == Strike::RemoveMicrophone) {
-      EXPECT_EQ(server.pactl({"unload-module", moduleOf(server, "source_name=mic")}).status, 0);
+      EXPECT_EQ(server.pactl({"unload-module", server.moduleOf("source_name=mic")}).status, 0);
     }
     if (c.status == 0) {
       std::this_thread::sleep_for(500ms);

@@ -15,6 +15,7 @@
 
 #include "support/Files.h"
 #include "support/BackgroundProgram.h"
+#include "support/Eventually.h"
 #include "support/FullFileSystem.h"
 #include "support/Heard.h"
 #include "support/LiveProcess.h"
@@ -205,7 +206,7 @@ TEST_F(MeetingE2eTest, BadStartsEndWithTheirStatus) {
   }
 
   // A sound server with a microphone and no output at all.
-  PrivateSoundServer server(scratch, {"module-null-source source_name=mic"});
+  PrivateSoundServer server(scratch, {.modules = {"module-null-source source_name=mic"}});
   RunOptions options;
   options.env = scratch.env();
   options.env["PULSE_SERVER"] = server.address();
@@ -224,9 +225,7 @@ TEST_F(MeetingE2eTest, SleepStopsTheMeeting) {
   RunOptions onBus;
   onBus.env["DBUS_SYSTEM_BUS_ADDRESS"] = address;
   onBus.timeoutSeconds = 5;
-  for (int i = 0; i < 100 && !std::filesystem::exists(scratch.root() / "system_bus"); ++i) {
-    std::this_thread::sleep_for(50ms);
-  }
+  eventually([&] { return std::filesystem::exists(scratch.root() / "system_bus"); });
   BackgroundProgram logind("/usr/bin/python3", {"-m", "dbusmock", "--system", "--template", "logind"}, onBus);
   const std::vector<std::string> manager = {"--system", "-d", "org.freedesktop.login1", "-o",
                                             "/org/freedesktop/login1"};
@@ -234,7 +233,7 @@ TEST_F(MeetingE2eTest, SleepStopsTheMeeting) {
     args.insert(args.begin() + 1, manager.begin(), manager.end());
     return runProgram("/usr/bin/gdbus", args, onBus).status;
   };
-  for (int i = 0; i < 100 && gdbus({"introspect"}) != 0; ++i) std::this_thread::sleep_for(100ms);
+  eventually([&] { return gdbus({"introspect"}) == 0; }, 10s, 100ms);
 
   auto env = scratch.env();
   env["DBUS_SYSTEM_BUS_ADDRESS"] = address;
@@ -257,20 +256,14 @@ TEST_F(MeetingE2eTest, SleepStopsTheMeeting) {
 // The output whose monitor is heard goes away: the other side ends by itself, and the meeting
 // goes on with the microphone.
 TEST_F(MeetingE2eTest, AnOutputThatGoesAwayEndsTheOtherSide) {
-  PrivateSoundServer server(scratch, {"module-null-source source_name=mic",
-                                                        "module-null-sink sink_name=out"});
+  PrivateSoundServer server(
+      scratch, {.modules = {"module-null-source source_name=mic", "module-null-sink sink_name=out"}});
   auto env = scratch.env();
   env["PULSE_SERVER"] = server.address();
   LiveProcess process({"listen", "meeting", "both"}, env);
   process.write(R"({"id":")" + ID + "\"}\n");
   ASSERT_TRUE(waitFor(process, R"({"kind":"listening","me":true,"them":true})")) << process.err();
-  RunResult modules = server.pactl({"list", "short", "modules"});
-  std::istringstream rows(modules.out);
-  std::string sinkModule;
-  for (std::string row; std::getline(rows, row);) {
-    if (row.find("module-null-sink") != std::string::npos) sinkModule = row.substr(0, row.find('\t'));
-  }
-  ASSERT_EQ(server.pactl({"unload-module", sinkModule}).status, 0);
+  ASSERT_EQ(server.pactl({"unload-module", server.moduleOf("module-null-sink")}).status, 0);
   ASSERT_TRUE(waitFor(process, R"({"kind":"listening","me":true,"them":false})", 5s));
   ASSERT_TRUE(waitFor(process, "Couldn\u2019t hear the Mac\u2019s sound: Entity killed (12)", 5s));
   process.write("stop\n");

@@ -5,18 +5,18 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <fcntl.h>
 #include <glib.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <thread>
+#include <optional>
 
+#include "support/BackgroundProgram.h"
+#include "support/Eventually.h"
 #include "support/Files.h"
+#include "support/ReplyOf.h"
 #include "support/Run.h"
 #include "support/Scratch.h"
 
@@ -62,11 +62,8 @@ std::vector<int> pngShape(const std::string& dataUrl) {
 
 const std::vector<int> RGBA_64{64, 64, 8, 6};
 
-json replyOf(const std::vector<std::string>& args, const RunOptions& options) {
-  RunResult r = runVesk(args, options);
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.err, "");
-  return json::parse(r.out, nullptr, false);
+json jsonReply(const std::vector<std::string>& args, const RunOptions& options) {
+  return json::parse(replyOf(runVesk(args, options)), nullptr, false);
 }
 
 const json* named(const json& list, const std::string& key, const std::string& value) {
@@ -94,36 +91,12 @@ class DesktopFixture {
   RunOptions options;
 };
 
-pid_t startProgram(const std::vector<std::string>& args) {
-  pid_t child = fork();
-  if (child == 0) {
-    std::vector<char*> argv;
-    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    setenv("NO_AT_BRIDGE", "1", 1);
-    int devnull = ::open("/dev/null", O_RDWR);
-    dup2(devnull, 1);
-    dup2(devnull, 2);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  return child;
-}
-
-void stopProgram(pid_t pid) {
-  kill(pid, SIGTERM);
-  waitpid(pid, nullptr, 0);
-}
-
 // Polls the reply of a command until the test holds or about 10 s have passed.
 template <class Test>
 json waitFor(const std::vector<std::string>& args, const RunOptions& options, Test test) {
   json last;
-  for (int i = 0; i < 100; ++i) {
-    last = replyOf(args, options);
-    if (test(last)) return last;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
+  eventually([&] { return test(last = jsonReply(args, options)); }, std::chrono::seconds(10),
+             std::chrono::milliseconds(100));
   return last;
 }
 
@@ -164,8 +137,10 @@ TEST(AppsE2e, RunningAppsListsAGtkWindowByItsEntryOrClassAndSeesItMinimised) {
   DesktopFixture fixture;
   // A window class of this test's own, so other tests' dialogs on the display do not count.
   std::string windowClass = "VeskFixture" + std::to_string(getpid());
-  pid_t dialog =
-      startProgram({"zenity", "--info", "--text=running-apps", "--class=" + windowClass});
+  RunOptions noBridge;
+  noBridge.env["NO_AT_BRIDGE"] = "1";
+  const std::vector<std::string> args{"--info", "--text=running-apps", "--class=" + windowClass};
+  std::optional<BackgroundProgram> dialog(std::in_place, "zenity", args, noBridge);
   // No entry claims the window yet: it goes by its window class and its own icon.
   json unclaimed = waitFor({"running-apps"}, fixture.options,
                            [&](const json& r) { return named(r["apps"], "name", windowClass); });
@@ -183,7 +158,7 @@ TEST(AppsE2e, RunningAppsListsAGtkWindowByItsEntryOrClassAndSeesItMinimised) {
   EXPECT_EQ((*app)["hidden"], false);
   EXPECT_EQ(pngShape((*app)["icon"]), RGBA_64);
 
-  minimiseWindowsOf(dialog);
+  minimiseWindowsOf(dialog->pid());
   json hidden = waitFor({"running-apps"}, fixture.options, [](const json& r) {
     const json* a = named(r["apps"], "name", "Fixture Dialog");
     return a != nullptr && (*a)["hidden"] == true;
@@ -192,7 +167,7 @@ TEST(AppsE2e, RunningAppsListsAGtkWindowByItsEntryOrClassAndSeesItMinimised) {
   ASSERT_NE(app, nullptr);
   EXPECT_EQ((*app)["hidden"], true);
 
-  stopProgram(dialog);
+  dialog.reset();
   json gone = waitFor({"running-apps"}, fixture.options,
                       [&](const json& r) { return !hasDialog(r); });
   EXPECT_EQ(named(gone["apps"], "name", "Fixture Dialog"), nullptr);
@@ -220,7 +195,7 @@ TEST(AppsE2e, BrowsersAreTheHttpsHandlersInAcceptedFoldersAndTheDefaultMayLieEls
   writeFile(fixture.outside() / "applications/mimeinfo.cache",
         "[MIME Cache]\nx-scheme-handler/https=vesk-portable.desktop;\n");
 
-  json first = replyOf({"browsers"}, fixture.options);
+  json first = jsonReply({"browsers"}, fixture.options);
   EXPECT_EQ(first["macDefault"], (fixture.apps() / "vesk-browser.desktop").string());
   const json* browser = named(first["browsers"], "name", "vesk-browser");
   ASSERT_NE(browser, nullptr) << first.dump();
@@ -233,7 +208,7 @@ TEST(AppsE2e, BrowsersAreTheHttpsHandlersInAcceptedFoldersAndTheDefaultMayLieEls
 
   writeFile(fixture.scratch.configHome() / "mimeapps.list",
         "[Default Applications]\nx-scheme-handler/https=vesk-portable.desktop\n");
-  json second = replyOf({"browsers"}, fixture.options);
+  json second = jsonReply({"browsers"}, fixture.options);
   EXPECT_EQ(second["macDefault"],
             (fixture.outside() / "applications/vesk-portable.desktop").string());
   EXPECT_EQ(named(second["browsers"], "name", "vesk-portable"), nullptr);
@@ -251,9 +226,9 @@ TEST(AppsE2e, OpenerFindsTheHandlerOfASchemeOrAFileTypeOrNull) {
   fs::path note = fixture.scratch.root() / "note.txt";
   writeFile(note, "plain words\n");
 
-  EXPECT_EQ(replyOf({"opener", "mailto:someone@example.org"}, fixture.options),
+  EXPECT_EQ(jsonReply({"opener", "mailto:someone@example.org"}, fixture.options),
             json({{"app", (fixture.apps() / "vesk-mail.desktop").string()}}));
-  EXPECT_EQ(replyOf({"opener", "file://" + note.string()}, fixture.options),
+  EXPECT_EQ(jsonReply({"opener", "file://" + note.string()}, fixture.options),
             json({{"app", (fixture.apps() / "vesk-text.desktop").string()}}));
   RunResult none = runVesk({"opener", "vesk-no-handler:thing"}, fixture.options);
   EXPECT_EQ(none.out, R"({"app":null})");
@@ -273,7 +248,7 @@ TEST(AppsE2e, ChromeProfilesFromTheStateFileOrNone) {
         R"("Default":{"user_name":"a@example.org","active_time":1733700000.25},)"
         R"("Profile 2":{"user_name":"","active_time":5},)"
         R"("Profile 3":{"user_name":"b@example.org"}}}})");
-  json profiles = replyOf({"chrome-profiles", "ignored"}, options);
+  json profiles = jsonReply({"chrome-profiles", "ignored"}, options);
   ASSERT_EQ(profiles.size(), 2u);
   const json* main = named(profiles, "dir", "Default");
   ASSERT_NE(main, nullptr);
@@ -302,9 +277,7 @@ TEST(AppsE2e, ChromeOpenStartsTheEntryWithoutAShellAndReportsFailures) {
   RunResult opened = runVesk({"chrome-open", entry.string(), profile, url}, options);
   EXPECT_EQ(opened.status, 0) << opened.err;
   EXPECT_EQ(opened.out, R"({"opened":true})");
-  for (int i = 0; i < 100 && !fs::exists(record); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  eventually([&] { return fs::exists(record); });
   std::ifstream recorded(record);
   std::string text((std::istreambuf_iterator<char>(recorded)), std::istreambuf_iterator<char>());
   EXPECT_EQ(text, entry.string() + "\n--icon\nvesk-icon\nFixture Chrome\n100%\n"

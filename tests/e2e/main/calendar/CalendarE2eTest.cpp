@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "support/PrivateStore.h"
+#include "support/Services.h"
 
 namespace {
 
@@ -41,12 +42,12 @@ std::vector<std::string> startsOf(const json& events) {
 class CalendarE2eTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    requireTestServices();
+    requireServices();
     work = store.seed({"calendar", "Work", "#ff0000"});
   }
 
   json events(const std::string& calendar, const char* from = MARCH_FROM, const char* to = MARCH_TO) {
-    return replyOf(store.vesk({"events", from, to, calendar}));
+    return store.reply({"events", from, to, calendar});
   }
 
   PrivateStore store;
@@ -60,7 +61,7 @@ TEST_F(CalendarE2eTest, CalendarsComeWithAccountColourWritabilityAndDefault) {
   std::ofstream(icsPath) << "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\nEND:VCALENDAR\r\n";
   store.seed({"readonly-calendar", "Fixed", icsPath});
 
-  json calendars = replyOf(store.vesk({"calendars"}));
+  json calendars = store.reply({"calendars"});
   json personal = calendarNamed(calendars, "Personal");
   EXPECT_EQ(personal["isDefault"], true);
   EXPECT_EQ(personal["writable"], true);
@@ -83,7 +84,7 @@ TEST_F(CalendarE2eTest, OneOccurrenceOfAWeeklyEventChangesAndGoesAlone) {
     EXPECT_EQ(event["editable"], true);
   }
 
-  json moved = replyOf(store.vesk({"event-update", R"({"id":"standup","at":"2025-03-10T08:00:00.000Z","title":"Moved standup","start":"2025-03-10T10:00:00.000Z","end":"2025-03-10T10:30:00.000Z","location":""})"}));
+  json moved = store.reply({"event-update", R"({"id":"standup","at":"2025-03-10T08:00:00.000Z","title":"Moved standup","start":"2025-03-10T10:00:00.000Z","end":"2025-03-10T10:30:00.000Z","location":""})"});
   EXPECT_EQ(moved["title"], "Moved standup");
   EXPECT_EQ(moved["start"], "2025-03-10T10:00:00.000Z");
   EXPECT_EQ(moved["location"], "");
@@ -91,11 +92,11 @@ TEST_F(CalendarE2eTest, OneOccurrenceOfAWeeklyEventChangesAndGoesAlone) {
   EXPECT_TRUE(movedId.starts_with("standup/RID=")) << movedId;
 
   // The detached occurrence is found again by the plain identifier and its new start.
-  json again = replyOf(store.vesk({"event-update", R"({"id":"standup","at":"2025-03-10T10:00:00.000Z","notes":"Agenda"})"}));
+  json again = store.reply({"event-update", R"({"id":"standup","at":"2025-03-10T10:00:00.000Z","notes":"Agenda"})"});
   EXPECT_EQ(again["id"], movedId);
   EXPECT_EQ(again["notes"], "Agenda");
 
-  EXPECT_EQ(replyOf(store.vesk({"event-delete", R"({"id":"standup/RID=anything","at":"2025-03-17T08:00:00.000Z"})"})),
+  EXPECT_EQ(store.reply({"event-delete", R"({"id":"standup/RID=anything","at":"2025-03-17T08:00:00.000Z"})"}),
             (json{{"deleted", true}}));
 
   all = events(work);
@@ -146,7 +147,7 @@ TEST_F(CalendarE2eTest, AttendeesOrganisersAndTheUsersOwnAnswer) {
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(refused.err, "Only its organiser can change that event.");
   EXPECT_EQ(store.vesk({"event-delete", R"({"id":"review","at":"2025-03-04T13:00:00.000Z"})"}).status, 1);
-  EXPECT_EQ(replyOf(store.vesk({"event-update", R"({"id":"mine","at":"2025-03-05T13:00:00.000Z","title":"Still mine"})"}))["title"],
+  EXPECT_EQ(store.reply({"event-update", R"({"id":"mine","at":"2025-03-05T13:00:00.000Z","title":"Still mine"})"})["title"],
             "Still mine");
   EXPECT_EQ(events(work)[0]["title"], "Review");
 }
@@ -175,8 +176,8 @@ TEST_F(CalendarE2eTest, ReadOnlyCalendarsTakeNoEventsAndTheirEventsAreNotEditabl
 }
 
 TEST_F(CalendarE2eTest, AddedEventsReadBackAndChangeByTheirRules) {
-  json lunch = replyOf(store.vesk({"event-add", R"({"title":"Lunch","calendarId":")" + work +
-                                                    R"(","start":"2025-03-04T11:00:00.000Z","end":"2025-03-04T12:00:00.000Z","location":"Café","notes":"Bring \/ share"})"}));
+  json lunch = store.reply({"event-add", R"({"title":"Lunch","calendarId":")" + work +
+                                                    R"(","start":"2025-03-04T11:00:00.000Z","end":"2025-03-04T12:00:00.000Z","location":"Café","notes":"Bring \/ share"})"});
   EXPECT_EQ(lunch["title"], "Lunch");
   EXPECT_EQ(lunch["calendarId"], work);
   EXPECT_EQ(lunch["location"], "Café");
@@ -184,8 +185,8 @@ TEST_F(CalendarE2eTest, AddedEventsReadBackAndChangeByTheirRules) {
   EXPECT_EQ(lunch["allDay"], false);
   EXPECT_EQ(lunch["attendees"], json::array());
 
-  json trip = replyOf(store.vesk({"event-add", R"({"title":"Trip","calendarId":")" + work +
-                                                   R"(","start":"2025-03-06T23:00:00.000Z","end":"2025-03-07T23:00:00.000Z","allDay":true})"}));
+  json trip = store.reply({"event-add", R"({"title":"Trip","calendarId":")" + work +
+                                                   R"(","start":"2025-03-06T23:00:00.000Z","end":"2025-03-07T23:00:00.000Z","allDay":true})"});
   EXPECT_EQ(trip["allDay"], true);
   EXPECT_EQ(trip["start"], "2025-03-06T23:00:00.000Z");
   EXPECT_EQ(trip["end"], "2025-03-07T23:00:00.000Z");
@@ -195,11 +196,11 @@ TEST_F(CalendarE2eTest, AddedEventsReadBackAndChangeByTheirRules) {
                                                         R"(","at":")" + at + R"(","start":"2025-03-04T13:00:00.000Z"})"});
   EXPECT_EQ(backwards.status, 1);
   EXPECT_EQ(backwards.err, "It has to end after it starts.");
-  json cleared = replyOf(store.vesk({"event-update", R"({"id":")" + lunch["id"].get<std::string>() +
-                                                         R"(","at":")" + at + R"(","title":"","location":""})"}));
+  json cleared = store.reply({"event-update", R"({"id":")" + lunch["id"].get<std::string>() +
+                                                         R"(","at":")" + at + R"(","title":"","location":""})"});
   EXPECT_EQ(cleared["title"], "Lunch");
   EXPECT_EQ(cleared["location"], "");
-  EXPECT_EQ(replyOf(store.vesk({"event-delete", R"({"id":")" + lunch["id"].get<std::string>() + R"(","at":")" + at + R"("})"})),
+  EXPECT_EQ(store.reply({"event-delete", R"({"id":")" + lunch["id"].get<std::string>() + R"(","at":")" + at + R"("})"}),
             (json{{"deleted", true}}));
   EXPECT_EQ(events(work).size(), 1u);
 
@@ -208,14 +209,14 @@ TEST_F(CalendarE2eTest, AddedEventsReadBackAndChangeByTheirRules) {
   EXPECT_EQ(empty.status, 64);
   EXPECT_EQ(empty.out, "");
   EXPECT_EQ(store.vesk({"events", "2025-03-01T00:00:00Z", MARCH_TO, work}).status, 64);
-  EXPECT_EQ(replyOf(store.vesk({"events", MARCH_FROM, MARCH_TO})), json::array());
+  EXPECT_EQ(store.reply({"events", MARCH_FROM, MARCH_TO}), json::array());
 }
 
 TEST(CalendarAccessE2eTest, AnUnreachableStoreIsDeniedAndItsStatusNotAsked) {
-  requireTestServices();
+  requireServices();
   PrivateStore store;
-  EXPECT_EQ(replyOf(store.vesk({"permission", "calendars"})), (json{{"status", "granted"}}));
-  EXPECT_EQ(replyOf(store.vesk({"permission-request", "reminders"})), (json{{"status", "granted"}}));
+  EXPECT_EQ(store.reply({"permission", "calendars"}), (json{{"status", "granted"}}));
+  EXPECT_EQ(store.reply({"permission-request", "reminders"}), (json{{"status", "granted"}}));
 
   RunOptions away = store.options();
   away.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + (store.scratch().root() / "no-bus").string();
@@ -237,10 +238,10 @@ TEST_F(CalendarE2eTest, AWeeklyAllDayEventChangesOneDayAtATime) {
   EXPECT_EQ(all[1]["start"], "2025-03-10T23:00:00.000Z");
   EXPECT_EQ(all[1]["allDay"], true);
 
-  json renamed = replyOf(store.vesk({"event-update", R"({"id":"gym","at":"2025-03-10T23:00:00.000Z","title":"Rest day"})"}));
+  json renamed = store.reply({"event-update", R"({"id":"gym","at":"2025-03-10T23:00:00.000Z","title":"Rest day"})"});
   EXPECT_EQ(renamed["title"], "Rest day");
   EXPECT_EQ(renamed["start"], "2025-03-10T23:00:00.000Z");
-  EXPECT_EQ(replyOf(store.vesk({"event-delete", R"({"id":"gym","at":"2025-03-17T23:00:00.000Z"})"})),
+  EXPECT_EQ(store.reply({"event-delete", R"({"id":"gym","at":"2025-03-17T23:00:00.000Z"})"}),
             (json{{"deleted", true}}));
 
   all = events(work);

@@ -11,13 +11,14 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <regex>
-#include <thread>
 
 #include "e2e/main/machine/MprisPeer.h"
 #include "platform/linux/gio/MprisMediaPlayers.h"
 #include "platform/linux/pulse/PulseSoundServer.h"
 #include "support/BackgroundProgram.h"
+#include "support/Eventually.h"
 #include "support/PrivateSoundServer.h"
+#include "support/ReplyOf.h"
 #include "support/Run.h"
 #include "support/Scratch.h"
 #include "support/Services.h"
@@ -30,23 +31,12 @@ namespace {
 constexpr const char* MUSIC = "org.mpris.MediaPlayer2.GnomeMusic";
 constexpr const char* SPOTIFY = "org.mpris.MediaPlayer2.spotify";
 
-// The reply of a command that must succeed.
-std::string answerOf(const std::vector<std::string>& args, const RunOptions& options = {}) {
-  RunResult r = runVesk(args, options);
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.err, "");
-  return r.out;
-}
-
 // Asks again until the answer satisfies the test, for up to 5 s; returns the last answer.
 std::string replyOnceTrue(const std::vector<std::string>& args,
-                          const std::function<bool(const std::string&)>& test) {
+                          const std::function<bool(const std::string&)>& test,
+                          const RunOptions& options = {}) {
   std::string answer;
-  for (auto until = std::chrono::steady_clock::now() + 5s; std::chrono::steady_clock::now() < until;
-       std::this_thread::sleep_for(50ms)) {
-    answer = answerOf(args);
-    if (test(answer)) break;
-  }
+  eventually([&] { return test(answer = replyOf(runVesk(args, options))); });
   return answer;
 }
 
@@ -85,15 +75,13 @@ TEST(MachineE2e, MicUsersGivesAnEmptyNameToARecorderWithoutOne) {
   requireServices();
   // A server of its own, so no other test's recorder is counted.
   Scratch scratch;
-  PrivateSoundServer server(scratch, {"module-null-sink sink_name=feed",
-                                      "module-remap-source source_name=mic master=feed.monitor"});
+  PrivateSoundServer server(
+      scratch, {.modules = {"module-null-sink sink_name=feed",
+                            "module-remap-source source_name=mic master=feed.monitor"}});
   auto replyOnceIs = [&](const std::string& wanted) {
-    std::string answer;
-    for (int i = 0; i < 100 && answer != wanted; ++i) {
-      if (i > 0) std::this_thread::sleep_for(50ms);
-      answer = answerOf({"mic-users"}, server.clientOptions());
-    }
-    return answer;
+    return replyOnceTrue(
+        {"mic-users"}, [&](const std::string& answer) { return answer == wanted; },
+        server.clientOptions());
   };
   EXPECT_EQ(replyOnceIs("[]"), "[]");
   {
@@ -109,7 +97,7 @@ TEST(MachineE2e, MicUsersWithoutASoundServerIsEmpty) {
   Scratch scratch;
   RunOptions options;
   options.env["PULSE_SERVER"] = "unix:" + (scratch.root() / "nobody-here").string();
-  EXPECT_EQ(answerOf({"mic-users"}, options), "[]");
+  EXPECT_EQ(replyOf(runVesk({"mic-users"}, options)), "[]");
 }
 
 TEST(MachineE2e, MicUserWatchWritesItsFirstLineAtOnceAndNeverEnds) {
@@ -148,11 +136,7 @@ TEST(MachineE2e, MicUserWatchEndsWhenTheAppThatStartedItHasGone) {
                                            VESK_BINARY, lines.string()});
   ASSERT_EQ(shell.status, 0) << shell.err;
   pid_t watch = std::stoi(shell.out);
-  bool gone = false;
-  for (int i = 0; i < 100 && !gone; ++i) {  // one 3 s pause, then it notices
-    std::this_thread::sleep_for(50ms);
-    gone = ended(watch);
-  }
+  const bool gone = eventually([&] { return ended(watch); });  // one 3 s pause, then it notices
   EXPECT_TRUE(gone) << "the watch outlived its app";
   if (!gone) kill(watch, SIGKILL);
   std::string first;
@@ -172,15 +156,14 @@ long residentKb(pid_t pid) {
 // Waits until the file holds the number of lines, for up to the limit.
 bool waitForLines(const std::filesystem::path& file, std::size_t lines,
                   std::chrono::seconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  do {
-    std::ifstream text(file);
-    std::size_t count = 0;
-    for (std::string line; std::getline(text, line);) ++count;
-    if (count >= lines) return true;
-    std::this_thread::sleep_for(100ms);
-  } while (std::chrono::steady_clock::now() < deadline);
-  return false;
+  return eventually(
+      [&] {
+        std::ifstream text(file);
+        std::size_t count = 0;
+        for (std::string line; std::getline(text, line);) ++count;
+        return count >= lines;
+      },
+      limit, 100ms);
 }
 
 TEST(MachineE2e, MicUserWatchKeepsFlatMemoryOverTenThousandPasses) {
@@ -217,15 +200,15 @@ TEST(MachineE2e, MicUserWatchKeepsFlatMemoryOverTenThousandPasses) {
 TEST(MachineE2e, AudioRouteFollowsTheDefaultOutputsBus) {
   requireServices();
   Scratch scratch;
-  PrivateSoundServer server(scratch,
-                            {"module-null-sink sink_name=buds sink_properties=device.bus=bluetooth",
-                             "module-null-sink sink_name=dock sink_properties=device.bus=usb"});
+  PrivateSoundServer server(
+      scratch, {.modules = {"module-null-sink sink_name=buds sink_properties=device.bus=bluetooth",
+                            "module-null-sink sink_name=dock sink_properties=device.bus=usb"}});
   server.setDefaultSink("buds");
   EXPECT_EQ(runVesk({"audio-route"}, server.clientOptions()).out, "headphones\n");
   server.setDefaultSink("dock");
   EXPECT_EQ(runVesk({"audio-route"}, server.clientOptions()).out, "speakers\n");
   // The test services' output is a null sink on no bus at all.
-  EXPECT_EQ(answerOf({"audio-route"}), "speakers\n");
+  EXPECT_EQ(replyOf(runVesk({"audio-route"})), "speakers\n");
 
   RunOptions nobody;
   nobody.env["PULSE_SERVER"] = "unix:" + (scratch.root() / "nobody-here").string();
@@ -254,12 +237,12 @@ TEST(MachineE2e, MusicHushPausesThePlayingPlayerOnly) {
   requireServices();
   MprisPeer spotify(SPOTIFY, "Playing");
   MprisPeer music(MUSIC, "Paused");
-  EXPECT_EQ(answerOf({"music-hush"}), R"(["spotify"])");
+  EXPECT_EQ(replyOf(runVesk({"music-hush"})), R"(["spotify"])");
   EXPECT_EQ(spotify.status(), "Paused");
   EXPECT_EQ(spotify.pauses(), 1);
   EXPECT_EQ(music.pauses(), 0);
   // Both paused now: nothing more to hush.
-  EXPECT_EQ(answerOf({"music-hush"}), "[]");
+  EXPECT_EQ(replyOf(runVesk({"music-hush"})), "[]");
   EXPECT_EQ(spotify.pauses(), 1);
 }
 
@@ -267,12 +250,12 @@ TEST(MachineE2e, MusicPlayResumesRunningPlayersAndStartsNone) {
   requireServices();
   {
     MprisPeer spotify(SPOTIFY, "Paused");
-    EXPECT_EQ(answerOf({"music-play", "spotify", "music"}), "[]");
+    EXPECT_EQ(replyOf(runVesk({"music-play", "spotify", "music"})), "[]");
     EXPECT_EQ(spotify.plays(), 1);
     EXPECT_EQ(spotify.status(), "Playing");
   }
-  EXPECT_EQ(answerOf({"music-hush"}), "[]");
-  EXPECT_EQ(answerOf({"music-play", "music"}), "[]");
+  EXPECT_EQ(replyOf(runVesk({"music-hush"})), "[]");
+  EXPECT_EQ(replyOf(runVesk({"music-play", "music"})), "[]");
 }
 
 TEST(MachineE2e, MusicHushAndPlayReachARealPlayer) {
@@ -285,19 +268,16 @@ TEST(MachineE2e, MusicHushAndPlayReachARealPlayer) {
   MprisMediaPlayers bus;
   auto statusOnceIs = [&](const std::string& wanted) {
     std::optional<std::string> status;
-    for (int i = 0; i < 100 && status != wanted; ++i) {
-      if (i > 0) std::this_thread::sleep_for(50ms);
-      status = bus.playbackStatus(mpv, 2s);
-    }
+    eventually([&] { return (status = bus.playbackStatus(mpv, 2s)) == wanted; }, 10s);
     return status.value_or("(no answer)");
   };
   ASSERT_EQ(statusOnceIs("Playing"), "Playing") << "the player did not start";
   // The player registers its own name; a stand-in answers for it under Spotify's.
   MprisPeer spotify(SPOTIFY, "", 0ms, mpv);
 
-  EXPECT_EQ(answerOf({"music-hush"}), R"(["spotify"])");
+  EXPECT_EQ(replyOf(runVesk({"music-hush"})), R"(["spotify"])");
   EXPECT_EQ(statusOnceIs("Paused"), "Paused");
-  EXPECT_EQ(answerOf({"music-play", "spotify"}), "[]");
+  EXPECT_EQ(replyOf(runVesk({"music-play", "spotify"})), "[]");
   EXPECT_EQ(statusOnceIs("Playing"), "Playing");
 }
 
@@ -305,7 +285,7 @@ TEST(MachineE2e, APlayerThatDoesNotAnswerCostsTwoSecondsAndIsNotNamed) {
   requireServices();
   MprisPeer stuck(MUSIC, "Playing", 2300ms);
   auto started = std::chrono::steady_clock::now();
-  EXPECT_EQ(answerOf({"music-hush"}), "[]");
+  EXPECT_EQ(replyOf(runVesk({"music-hush"})), "[]");
   auto took = std::chrono::steady_clock::now() - started;
   EXPECT_GE(took, 1900ms);
   EXPECT_LT(took, 2900ms);
@@ -316,11 +296,13 @@ TEST(MachineE2e, SoundPlaysOnTheSoundServerUntilItEnds) {
   // "complete" lasts about 1.1 s: long enough to see it among the server's playing streams.
   BackgroundProgram sound(VESK_BINARY, {"sound", "complete"});
   bool seen = false;
-  for (int i = 0; i < 40 && !seen && sound.running(); ++i) {
-    seen = runProgram("/usr/bin/pactl", {"list", "sink-inputs"}).out.find("com.quorvel.vesk") !=
-           std::string::npos;
-    if (!seen) std::this_thread::sleep_for(25ms);
-  }
+  eventually(
+      [&] {
+        seen = runProgram("/usr/bin/pactl", {"list", "sink-inputs"}).out.find("com.quorvel.vesk") !=
+               std::string::npos;
+        return seen || !sound.running();
+      },
+      3s, 25ms);
   EXPECT_TRUE(seen) << "the sound never reached the sound server";
 
   auto started = std::chrono::steady_clock::now();
@@ -345,8 +327,8 @@ TEST(MachineE2e, SoundWithoutASoundServerFailsAndUnknownNamesAreUsageErrors) {
 }
 
 TEST(MachineE2e, DeviceIdIsStableUpperCaseAndNotTheMachineId) {
-  std::string first = answerOf({"device-id"});
-  EXPECT_EQ(answerOf({"device-id"}), first);
+  std::string first = replyOf(runVesk({"device-id"}));
+  EXPECT_EQ(replyOf(runVesk({"device-id"})), first);
   std::string id = json::parse(first).at("id");
   EXPECT_TRUE(std::regex_match(id, std::regex("[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}"))) << id;
   std::string machineId;
@@ -361,13 +343,14 @@ TEST(MachineE2e, ExcludeFromBackupMarksARealFileAndFailsOnAMissingOne) {
   Scratch scratch;
   auto file = scratch.root() / "meeting.jsonl";
   std::ofstream(file) << "{}\n";
-  EXPECT_EQ(answerOf({"exclude-from-backup", file.string()}), R"({"excluded":true})");
+  EXPECT_EQ(replyOf(runVesk({"exclude-from-backup", file.string()})), R"({"excluded":true})");
   char value[16] = {};
   ssize_t size = getxattr(file.c_str(), "user.xdg.robots.backup", value, sizeof value);
   EXPECT_EQ(std::string(value, size > 0 ? static_cast<size_t>(size) : 0), "false");
   // Marking again changes nothing.
-  EXPECT_EQ(answerOf({"exclude-from-backup", file.string()}), R"({"excluded":true})");
-  EXPECT_EQ(answerOf({"exclude-from-backup", scratch.root().string()}), R"({"excluded":true})");
+  EXPECT_EQ(replyOf(runVesk({"exclude-from-backup", file.string()})), R"({"excluded":true})");
+  EXPECT_EQ(replyOf(runVesk({"exclude-from-backup", scratch.root().string()})),
+            R"({"excluded":true})");
 
   RunResult missing = runVesk({"exclude-from-backup", (scratch.root() / "gone").string()});
   EXPECT_EQ(missing.status, 1);
@@ -376,7 +359,7 @@ TEST(MachineE2e, ExcludeFromBackupMarksARealFileAndFailsOnAMissingOne) {
 }
 
 TEST(MachineE2e, MemoryListsTheBridgeAndTheProcessThatStartedIt) {
-  json records = json::parse(answerOf({"memory", "extra"}));
+  json records = json::parse(replyOf(runVesk({"memory", "extra"})));
   ASSERT_TRUE(records.is_array());
   std::string self;
   std::ifstream("/proc/self/comm") >> self;

@@ -13,8 +13,9 @@
 #include <sstream>
 #include <thread>
 
-#include "support/Files.h"
 #include "support/BackgroundProgram.h"
+#include "support/Eventually.h"
+#include "support/Files.h"
 #include "support/LiveProcess.h"
 #include "support/PrivateStore.h"
 #include "support/Run.h"
@@ -110,10 +111,9 @@ class PrivateKeyring {
         std::vector<std::string>{"-c", "exec gnome-keyring-daemon --foreground --unlock "
                                        "--components=secrets < " + password.string()},
         options_);
-    for (int i = 0; i < 100 && bus_.serviceProcess("org.freedesktop.secrets") == 0; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    EXPECT_NE(bus_.serviceProcess("org.freedesktop.secrets"), 0) << "the private keyring did not start";
+    EXPECT_TRUE(eventually([this] { return bus_.serviceProcess("org.freedesktop.secrets") != 0; },
+                           std::chrono::seconds(10), std::chrono::milliseconds(100)))
+        << "the private keyring did not start";
   }
 
   RunResult secret(const std::string& action, const std::string& name, const std::string& input = "") const {

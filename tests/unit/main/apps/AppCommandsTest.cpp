@@ -13,6 +13,7 @@
 #include "main/apps/RunningApps.h"
 #include "base/Timings.h"
 #include "support/CommandOutcome.h"
+#include "support/ReplyOf.h"
 
 namespace {
 
@@ -40,11 +41,6 @@ class AppCommandsTest : public ::testing::Test {
   template <class Command>
   CommandOutcome run(Command command) {
     return runCommand(fakes.platform, timings, command);
-  }
-
-  nlohmann::json replyOf(const CommandOutcome& outcome) {
-    EXPECT_EQ(outcome.status, 0) << outcome.err;
-    return nlohmann::json::parse(outcome.out);
   }
 
   FakePlatform fakes;
@@ -112,7 +108,7 @@ TEST_F(AppCommandsTest, RunningAppsDrawTheEntrysIconElseTheWindowsOwnElseNone) {
   AppWindow drawnOverOwn = window(1, "Geary");
   drawnOverOwn.icon = ownIcon.icon;
   fakes.windowList->windows = {drawnOverOwn, window(2, "Broken"), ownIcon};
-  auto answer = replyOf(run([](Context& c) { runRunningApps(c); }));
+  auto answer = nlohmann::json::parse(replyOf(run([](Context& c) { runRunningApps(c); })));
   ASSERT_EQ(answer["apps"].size(), 3u);
   EXPECT_EQ(answer["apps"][0]["name"], "Geary");
   EXPECT_EQ(answer["apps"][0]["hidden"], false);
@@ -145,7 +141,7 @@ TEST_F(AppCommandsTest, BrowsersKeepAcceptedFoldersAndTheFirstOfEachApplication)
                                                           flatpak};
   fakes.appCatalog->defaults["x-scheme-handler/https"] = elsewhere;
 
-  auto answer = replyOf(run([](Context& c) { runBrowsers(c); }));
+  auto answer = nlohmann::json::parse(replyOf(run([](Context& c) { runBrowsers(c); })));
   unsetenv("XDG_DATA_HOME");
   EXPECT_EQ(answer["macDefault"], "/opt/portable/portable.desktop");
   ASSERT_EQ(answer["browsers"].size(), 3u);
@@ -158,9 +154,9 @@ TEST_F(AppCommandsTest, BrowsersKeepAcceptedFoldersAndTheFirstOfEachApplication)
 }
 
 TEST_F(AppCommandsTest, NoDefaultBrowserIsNull) {
-  auto outcome = run([](Context& c) { runBrowsers(c); });
-  EXPECT_EQ(replyOf(outcome)["macDefault"], nullptr);
-  EXPECT_EQ(replyOf(outcome)["browsers"], nlohmann::json::array());
+  const auto answer = nlohmann::json::parse(replyOf(run([](Context& c) { runBrowsers(c); })));
+  EXPECT_EQ(answer["macDefault"], nullptr);
+  EXPECT_EQ(answer["browsers"], nlohmann::json::array());
 }
 
 TEST_F(AppCommandsTest, OpenerRepliesWithTheEntryPathOrNull) {

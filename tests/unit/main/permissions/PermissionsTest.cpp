@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "fakes/FakeConsole.h"
+#include "support/CommandLines.h"
 #include "support/CommandOutcome.h"
 #include "fakes/FakePlatform.h"
 #include "base/Context.h"
@@ -111,14 +112,11 @@ TEST_F(PermissionsTest, RequestSwitchesAccessibilityOn) {
 }
 
 TEST_F(PermissionsTest, WrongFormsAreUsageErrors) {
-  for (std::vector<std::string> args :
-       {std::vector<std::string>{"permission"}, {"permissions", "microphone"},
-        {"permission", "bluetooth"}, {"permission", "microphone", "--launch"},
-        {"permission-request", "mail", "--no-launch"}, {"permission", "microphone", "a", "b"},
-        {"permission-request"}}) {
+  for (const CommandLine& line : COMMAND_LINES) {
+    if (line.route != "permission" || !line.refused()) continue;
     FakeConsole fresh;
     Context context{fakes.platform, fresh, timings};
-    EXPECT_EQ(endStatus([&] { runPermissions(context, args); }), 64) << args.size();
+    EXPECT_EQ(endStatus([&] { runPermissions(context, line.args); }), 64) << shown(line.args);
     EXPECT_TRUE(fresh.stderrText().starts_with("usage: vesk-native "));
     EXPECT_EQ(fresh.stdoutText(), "");
   }

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <chrono>
 #include <string>
-#include <thread>
 
 #include "platform/linux/atspi/AtspiWindowList.h"
 #include "platform/linux/wayland/RemoteDesktopInput.h"
+#include "support/Eventually.h"
 #include "support/WaylandLane.h"
 
 namespace {
@@ -25,10 +25,8 @@ TEST(MutterLaneAtspiWindows, TheEntryWindowIsTheFrontApplication) {
   AtspiWindowList windows;
   EXPECT_TRUE(windows.available());
   std::optional<AppWindow> front;
-  for (int tries = 0; tries < 20 && !(front && front->pid == window->pid()); ++tries) {
-    if (tries > 0) std::this_thread::sleep_for(100ms);
-    front = windows.activeWindow();
-  }
+  eventually([&] { return (front = windows.activeWindow()) && front->pid == window->pid(); }, 3s,
+             100ms);
   ASSERT_TRUE(front);
   EXPECT_EQ(front->pid, window->pid());
   EXPECT_EQ(front->wmClass, "entry-window.py");

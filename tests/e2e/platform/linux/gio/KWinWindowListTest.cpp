@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <thread>
 
 #include "support/BackgroundProgram.h"
+#include "support/Eventually.h"
 #include "support/Services.h"
 
 namespace {
@@ -18,11 +18,7 @@ const std::string FAKE_KWIN = std::string(VESK_SOURCE_DIR) + "/tests/services/fa
 
 // Waits until the stand-in owns KWin's name.
 void waitForKWin(KWinWindowList& windows) {
-  for (auto deadline = std::chrono::steady_clock::now() + 10s;
-       !windows.available() && std::chrono::steady_clock::now() < deadline;) {
-    std::this_thread::sleep_for(50ms);
-  }
-  ASSERT_TRUE(windows.available()) << "the stand-in for KWin did not come up";
+  ASSERT_TRUE(eventually([&] { return windows.available(); }, 10s)) << "the stand-in for KWin did not come up";
 }
 
 TEST(KWinWindowListE2e, TheScriptGivesTheWindowsAndTheActiveOneOnKWin5And6) {

@@ -3,10 +3,10 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <thread>
 
 #include "platform/linux/swayipc/SwayWindowList.h"
 #include "support/BackgroundProgram.h"
+#include "support/Eventually.h"
 
 namespace {
 
@@ -20,11 +20,7 @@ TEST(SwayLaneWindowList, TheFrontAppIsTheFocusedWindowsProcess) {
   BackgroundProgram target("/usr/bin/python3",
                            {std::string(VESK_SOURCE_DIR) + "/tests/services/entry-window.py"});
   std::optional<AppWindow> front;
-  for (auto deadline = std::chrono::steady_clock::now() + 10s;
-       std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(50ms)) {
-    front = windows.activeWindow();
-    if (front && front->pid == target.pid()) break;
-  }
+  eventually([&] { return (front = windows.activeWindow()) && front->pid == target.pid(); }, 10s);
   ASSERT_TRUE(front);
   EXPECT_EQ(front->pid, target.pid());
   EXPECT_EQ(front->gtkAppId, "entry-window.py");

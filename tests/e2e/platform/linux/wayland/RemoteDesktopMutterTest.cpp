@@ -4,11 +4,11 @@
 
 #include <chrono>
 #include <string>
-#include <thread>
 
 #include "landing/lander/PasteKeystroke.h"
 #include "platform/linux/atspi/AtspiWindowList.h"
 #include "platform/linux/wayland/RemoteDesktopInput.h"
+#include "support/Eventually.h"
 #include "support/Run.h"
 #include "support/WaylandLane.h"
 
@@ -19,11 +19,12 @@ using namespace std::chrono_literals;
 // True once the process's window is the front one again.
 bool frontAgain(long pid) {
   AtspiWindowList windows;
-  for (int tries = 0; tries < 50; ++tries) {
-    if (auto front = windows.activeWindow(); front && front->pid == pid) return true;
-    std::this_thread::sleep_for(100ms);
-  }
-  return false;
+  return eventually(
+      [&] {
+        auto front = windows.activeWindow();
+        return front && front->pid == pid;
+      },
+      5s, 100ms);
 }
 
 TEST(MutterLaneRemoteDesktop, PastesIntoTheFocusedEntryWithOneSession) {

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 
 #include "platform/linux/wayland/RemoteDesktopInput.h"
+#include "support/Eventually.h"
 #include "support/LiveProcess.h"
 #include "support/Run.h"
 #include "support/Services.h"
@@ -48,9 +48,7 @@ class FakePortal {
   }
   // What it took once it printed at least `count` lines (its output comes in on its own).
   std::vector<std::string> calls(std::size_t count) {
-    for (int tries = 0; tries < 500 && calls().size() < count; ++tries) {
-      std::this_thread::sleep_for(10ms);
-    }
+    eventually([&] { return calls().size() >= count; }, 5s, 10ms);
     return calls();
   }
   // Ends the sessions it started, as a user who stops the sharing.

@@ -13,17 +13,18 @@
 
 #include "landing/lander/PasteKeystroke.h"
 #include "landing/lander/Pasteboard.h"
+#include "platform/linux/swayipc/SwayWindowList.h"
 #include "platform/linux/wayland/DataControlClipboard.h"
 #include "platform/linux/wayland/VirtualKeyboardInput.h"
 #include "support/Files.h"
 #include "support/BackgroundProgram.h"
+#include "support/Eventually.h"
 #include "support/Run.h"
 #include "support/Scratch.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
 class SwayLane : public ::testing::Test {
  protected:
@@ -36,7 +37,9 @@ class SwayLane : public ::testing::Test {
 
   // Another application owning the clipboard: wl-copy, which stays behind as its own server.
   // It reads the contents from a file: runProgram stops feeding input once output closes.
-  void copy(const std::string& type, const std::string& data) {
+  // Returns once the compositor has told the board.
+  void copy(DataControlClipboard& board, const std::string& type, const std::string& data) {
+    const auto before = board.changeCount();
     const auto file = scratch_.root() / "copied";
     std::ofstream(file, std::ios::binary) << data;
     RunOptions options;
@@ -44,7 +47,7 @@ class SwayLane : public ::testing::Test {
     runProgram("/bin/sh", {"-c", "exec wl-copy --type '" + type + "' <" + file.string() +
                                      " >/dev/null 2>&1"},
                options);
-    std::this_thread::sleep_for(300ms);  // the compositor has told everyone
+    eventually([&] { return board.changeCount() != before; }, 3s, 10ms);
   }
   const Scratch& scratch() const { return scratch_; }
 
@@ -63,7 +66,7 @@ using SwayLaneDataControl = SwayLane;
 TEST_F(SwayLaneDataControl, OwnChangesCountOnceAndOthersCountToo) {
   DataControlClipboard board;
   ASSERT_TRUE(board.available());
-  copy("text/plain;charset=utf-8", "theirs");
+  copy(board, "text/plain;charset=utf-8", "theirs");
   ASSERT_TRUE(board.hasContents());
   const auto start = board.changeCount();
 
@@ -86,7 +89,7 @@ TEST_F(SwayLaneDataControl, OwnChangesCountOnceAndOthersCountToo) {
   std::this_thread::sleep_for(300ms);
   EXPECT_EQ(board.changeCount(), afterWrite + 2);
 
-  copy("text/plain", "again");
+  copy(board, "text/plain", "again");
   EXPECT_EQ(board.changeCount(), afterWrite + 3);
   EXPECT_EQ(board.read("text/plain"), "again");
 }
@@ -103,7 +106,7 @@ TEST_F(SwayLaneDataControl, EveryOfferedTypeIsPutBackAfterAPaste) {
   for (const auto& owner : {Owner{"text/plain;charset=utf-8", "the user's own"},
                             Owner{"image/png", binary}, Owner{"text/html", large}}) {
     SCOPED_TRACE(owner.type);
-    copy(owner.type, owner.data);
+    copy(board, owner.type, owner.data);
     const auto offered = board.types();
     ASSERT_FALSE(offered.empty());
     const SavedClipboard saved = snapshot(board);
@@ -131,16 +134,17 @@ class EntryWindow {
 
   // Waits until the window has printed this line.
   bool shows(const std::string& line, std::chrono::milliseconds limit = 5s) {
-    const auto deadline = Clock::now() + limit;
-    while (Clock::now() < deadline) {
-      std::ifstream in(output_);
-      for (std::string seen; std::getline(in, seen);) {
-        if (seen == line) return true;
-      }
-      std::this_thread::sleep_for(50ms);
-    }
-    return false;
+    return eventually(
+        [&] {
+          std::ifstream in(output_);
+          for (std::string seen; std::getline(in, seen);) {
+            if (seen == line) return true;
+          }
+          return false;
+        },
+        limit);
   }
+  long pid() const { return program_.pid(); }
   std::string output() const { return fileText(output_); }
 
  private:
@@ -158,14 +162,19 @@ TEST_F(SwayLaneVirtualKeyboard, ControlVPastesTheClipboardEveryTime) {
   ASSERT_TRUE(input.available());
   EntryWindow window(scratch());
   ASSERT_TRUE(window.shows("ready"));
-  std::this_thread::sleep_for(500ms);  // mapped and focused
+  SwayWindowList windows;
+  EXPECT_TRUE(eventually([&] {
+    auto front = windows.activeWindow();
+    return front && front->pid == window.pid();
+  })) << "the entry window was never focused";
 
   auto keys = input.pasteKeys();
   ASSERT_TRUE(keys);
   const auto steps = pasteSteps(*keys, pasteKeyCode(*keys), false);
   std::string text;
   for (int paste = 1; paste <= 5; ++paste) {
-    const std::string piece = "P" + std::to_string(paste) + "-";
+    // Appended rather than "P" + text: GCC 12 warns of an overlapping copy there (-Wrestrict).
+    const std::string piece = std::string("P").append(std::to_string(paste)).append("-");
     writeForPaste(piece, board);
     ASSERT_TRUE(input.post(steps));
     text += piece;
