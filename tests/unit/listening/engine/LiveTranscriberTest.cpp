@@ -137,13 +137,22 @@ TEST_F(LiveTranscriberTest, OneConverterPerInputFormat) {
   EXPECT_EQ(heard(), (std::vector<Result>{{"hello", false}, {"hello", true}}));
 }
 
-TEST_F(LiveTranscriberTest, WhatTheConverterHoldsBackReachesTheDecoderAtTheEnd) {
+TEST_F(LiveTranscriberTest, WhatTheConverterHoldsBackReachesTheDecoderAtTheEndOrBeforeTheNextFormat) {
   fakes.audioConverters->heldBack = 1600;
   auto transcriber = make();
   start(*transcriber);
   transcriber->feed(floats(48000, 1, std::vector<float>(4800, 2.0f / 32768.0f)));
   transcriber->finish();
   EXPECT_EQ(heard(), (std::vector<Result>{{"world", false}, {"world", true}}));
+
+  // Sound already in the recogniser's format comes after the tail of what came before it.
+  results.clear();
+  auto second = make();
+  start(*second);
+  second->feed(floats(48000, 1, std::vector<float>(4800, 2.0f / 32768.0f)));
+  second->feed(spoken(1));
+  second->finish();
+  EXPECT_EQ(heard(), (std::vector<Result>{{"world", false}, {"world hello", false}, {"world hello", true}}));
 }
 
 TEST_F(LiveTranscriberTest, ManyChannelsAreReducedToTheFirstButTwoAreLeftToTheConverter) {
