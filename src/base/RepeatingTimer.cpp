@@ -4,15 +4,22 @@
 
 #include "base/SharedPool.h"
 
-RepeatingTimer::RepeatingTimer(std::chrono::duration<double> interval, std::function<void()> work)
+RepeatingTimer::RepeatingTimer(const asio::any_io_executor& executor,
+                               std::chrono::duration<double> interval, std::function<void()> work)
     : interval_(std::chrono::duration_cast<std::chrono::steady_clock::duration>(interval)),
       work_(std::move(work)),
-      strand_(asio::make_strand(sharedPool().get_executor())),
+      strand_(asio::make_strand(executor)),
       timer_(strand_) {}
 
 std::shared_ptr<RepeatingTimer> RepeatingTimer::start(std::chrono::duration<double> interval,
                                                       std::function<void()> work) {
-  std::shared_ptr<RepeatingTimer> timer(new RepeatingTimer(interval, std::move(work)));
+  return start(sharedPool().get_executor(), interval, std::move(work));
+}
+
+std::shared_ptr<RepeatingTimer> RepeatingTimer::start(const asio::any_io_executor& executor,
+                                                      std::chrono::duration<double> interval,
+                                                      std::function<void()> work) {
+  std::shared_ptr<RepeatingTimer> timer(new RepeatingTimer(executor, interval, std::move(work)));
   asio::post(timer->strand_, [timer] {
     timer->next_ = std::chrono::steady_clock::now() + timer->interval_;
     timer->arm();

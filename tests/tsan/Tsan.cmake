@@ -17,7 +17,7 @@ add_link_options(-Wl,--gc-sections)
 file(GLOB TSAN_CORE_SOURCES CONFIGURE_DEPENDS
   src/base/*.cpp src/listening/engine/*.cpp src/landing/lander/*.cpp)
 add_library(vesk_tsan_core STATIC ${TSAN_CORE_SOURCES}
-  src/listening/dictation/DictateSession.cpp src/listening/dictation/WaitingSound.cpp
+  src/listening/dictation/DictateSession.cpp
   src/listening/meeting/ListenSession.cpp
   src/listening/meeting/ListenCommand.cpp src/listening/meeting/MeetingIdentity.cpp
   src/listening/dictation/DictateWords.cpp src/landing/focus/FocusRules.cpp

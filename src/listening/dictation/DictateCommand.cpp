@@ -1,5 +1,7 @@
 #include "listening/dictation/DictateCommand.h"
 
+#include <asio/post.hpp>
+
 #include "base/Console.h"
 #include "base/ControlWord.h"
 #include "base/ExitStatus.h"
@@ -19,20 +21,21 @@ void runDictate(Context& context, double quietSeconds, bool hold, bool keep) {
   auto session = DictateSession::make(
       DictateSession::Services{context.platform, runner.lines(), context.timings,
                                [&console](const std::string& text) { console.err(text); },
-                               [&console](int status) { console.end(status); }},
+                               [&console](int status) { console.end(status); }, runner.loop()},
       quietSeconds, hold, keep);
 
   // Read before the session starts, so a word that comes during the start is honoured.
+  asio::io_context& loop = runner.loop();
   runner.readInput(
-      [session](const std::string& line) {
+      [session, &loop](const std::string& line) {
         const std::string word = controlWord(line);
         if (word == "stop") {
-          session->stop();
+          asio::post(loop, [session] { session->stop(); });
         } else if (word == "cancel") {
-          session->cancel();
+          asio::post(loop, [session] { session->cancel(); });
         }
       },
-      [session] { session->cancel(); });
+      [session, &loop] { asio::post(loop, [session] { session->cancel(); }); });
 
   runner.start([session] { session->start(); },
                [&runner](std::exception_ptr failure) {

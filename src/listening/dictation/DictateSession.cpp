@@ -1,23 +1,25 @@
 #include "listening/dictation/DictateSession.h"
 
-#include <pthread.h>
 #include <unistd.h>
+
+#include <asio/post.hpp>
+#include <asio/steady_timer.hpp>
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <exception>
-#include <thread>
+#include <mutex>
 
 #include "base/TimeText.h"
 #include "base/Launch.h"
+#include "base/OnLoop.h"
 #include "base/LineWriter.h"
 #include "listening/engine/LiveTranscriber.h"
 #include "listening/engine/MicCapture.h"
 #include "listening/engine/RealSound.h"
 #include "listening/engine/ReportLevels.h"
 #include "base/RunLog.h"
-#include "base/SharedPool.h"
 #include "listening/engine/SoundKeeper.h"
 #include "listening/engine/WrittenText.h"
 #include "base/Timings.h"
@@ -74,106 +76,88 @@ void DictateSession::start() {
   }
 }
 
+std::function<void(const std::string&, bool)> DictateSession::heardOnLoop() {
+  return [weak = weak_from_this(), &loop = services_.loop](const std::string& text, bool isFinal) {
+    asio::post(loop, [weak, text, isFinal] {
+      if (auto self = weak.lock()) self->heard(text, isFinal);
+    });
+  };
+}
+
 void DictateSession::startHandsFree() {
   Platform& platform = services_.platform;
   auto transcriber = LiveTranscriber::make(*platform.speechEngine, *platform.audioConverters,
-                                  services_.lines, speechLocaleIdentifier());
+                                           services_.lines, speechLocaleIdentifier());
   log("model ready");
-  std::weak_ptr<DictateSession> weak = weak_from_this();
-  transcriber->start(
-      [weak](const std::string& text, bool isFinal) {
-        if (auto self = weak.lock()) self->heard(text, isFinal);
-      },
-      "vesk.me");
   // The server delivers the sound at the recogniser's rate, in mono: no mix-down, no resampling.
   auto mic = MicCapture::make(*platform.audioInput, services_.lines, false, false,
                               platform.speechEngine->audioFormat().sampleRate);
-  {
-    std::unique_lock guard(mutex_);
-    if (ending_) {
-      guard.unlock();
-      transcriber->finish();
-      return;
-    }
+  const bool going = onLoop(services_.loop, [this, &transcriber, &mic] {
+    if (ending_) return false;
+    transcriber->start(heardOnLoop(), "vesk.me");
     transcriber_ = transcriber;
     mic_ = mic;
-  }
+    return true;
+  });
+  if (!going) return;
   mic->start([keeper = keeper_, transcriber](const PcmBuffer& buffer) {
     if (keeper) keeper->keep(buffer);
     transcriber->feed(buffer);
   });
   logRun("dictate", "microphone on", {{"format", mic->format()}});
-  {
-    std::lock_guard guard(mutex_);
+  onLoop(services_.loop, [this] {
     if (ending_) return;  // an ending that came during the start has the last word
-  }
-  services_.lines.write("listening", {{"me", true}, {"them", false}});
-  watch();
+    services_.lines.write("listening", {{"me", true}, {"them", false}});
+    watch();
+  });
 }
 
 void DictateSession::startMicFirst() {
   Platform& platform = services_.platform;
   auto first = std::make_shared<FirstValue>();
   auto firstValue = first->value.get_future();
-  LineWriter& lines = services_.lines;
 
-  // Job A: the transcriber, built while the microphone starts.
-  auto built = launch("vesk.model", [&platform, &lines, first] {
+  // The model loads on a job of its own while the microphone starts; the sound waits in the
+  // transcriber's queue until the transcriber has started.
+  auto transcriber = LiveTranscriber::waiting(*platform.speechEngine, *platform.audioConverters,
+                                              services_.lines);
+  auto started = launch("vesk.model", [transcriber, first, heard = heardOnLoop()] {
     try {
-      auto transcriber = LiveTranscriber::make(*platform.speechEngine, *platform.audioConverters, lines,
-                                      speechLocaleIdentifier(),
-                                      [first](bool installed) { first->give(installed); });
+      transcriber->load(speechLocaleIdentifier(), [first](bool installed) { first->give(installed); });
       first->give(false);
-      return transcriber;
     } catch (...) {
       first->give(false);
       throw;
     }
+    logRun("dictate", "model ready");
+    transcriber->start(heard, "vesk.me");
+    return transcriber;
   });
 
   auto mic = MicCapture::make(*platform.audioInput, services_.lines, false, true,
                               platform.speechEngine->audioFormat().sampleRate);
   const bool modelInstalled = firstValue.get();
-
-  // Job B: the built transcriber started and handed the waiting sound.
-  std::weak_ptr<DictateSession> weak = weak_from_this();
-  auto started = launch("vesk.begin", [built, weak] {
-    auto transcriber = built.get();
-    logRun("dictate", "model ready");
-    transcriber->start(
-        [weak](const std::string& text, bool isFinal) {
-          if (auto self = weak.lock()) self->heard(text, isFinal);
-        },
-        "vesk.me");
-    if (auto self = weak.lock()) {
-      self->waiting_.hand(transcriber);
-      std::lock_guard guard(self->mutex_);
-      self->transcriber_ = transcriber;
-    }
-    return transcriber;
-  });
-
   if (modelInstalled) {
-    {
-      std::lock_guard guard(mutex_);
-      ready_ = started;
-    }
-    micSequence(mic);
+    onLoop(services_.loop, [this, &started] { ready_ = started; });
+    micSequence(mic, transcriber);
     started.get();
   } else {
     started.get();
-    micSequence(mic);
+    onLoop(services_.loop, [this, &transcriber] { transcriber_ = transcriber; });
+    micSequence(mic, transcriber);
   }
 }
 
-void DictateSession::micSequence(const std::shared_ptr<MicCapture>& mic) {
-  {
-    std::lock_guard guard(mutex_);
-    if (ending_) return;
+void DictateSession::micSequence(const std::shared_ptr<MicCapture>& mic,
+                                 const std::shared_ptr<LiveTranscriber>& transcriber) {
+  const bool going = onLoop(services_.loop, [this, &mic] {
+    if (ending_) return false;
     mic_ = mic;
-  }
+    return true;
+  });
+  if (!going) return;
   std::weak_ptr<DictateSession> weak = weak_from_this();
-  mic->start([weak](const PcmBuffer& buffer) {
+  mic->start([weak, transcriber](const PcmBuffer& buffer) {
     auto self = weak.lock();
     if (!self) return;
     self->gotAudio_.store(true, std::memory_order_relaxed);
@@ -181,38 +165,31 @@ void DictateSession::micSequence(const std::shared_ptr<MicCapture>& mic) {
       self->gotSound_.store(true, std::memory_order_relaxed);
     }
     if (self->keeper_) self->keeper_->keep(buffer);
-    self->waiting_.take(buffer);
+    transcriber->feed(buffer);
   });
-  watchForAudio(mic);
   logRun("dictate", "microphone on", {{"format", mic->format()}});
-  bool ending;
-  {
-    std::lock_guard guard(mutex_);
-    ending = ending_;
-  }
-  if (ending) return;
-  log("listening");
-  if (mic->onHeadset()) {
-    // A headset may deliver silence for a while: "listening" waits for real sound.
-    std::lock_guard guard(mutex_);
-    waitingForSound_ = true;
-  } else {
-    services_.lines.write("listening", {{"me", true}, {"them", false}});
-  }
-  watch();
+  onLoop(services_.loop, [this, &mic] {
+    if (ending_) return;
+    watchForAudio(mic);
+    log("listening");
+    if (mic->onHeadset()) {
+      // A headset may deliver silence for a while: "listening" waits for real sound.
+      waitingForSound_ = true;
+    } else {
+      services_.lines.write("listening", {{"me", true}, {"them", false}});
+    }
+    watch();
+  });
 }
 
 void DictateSession::watchForAudio(const std::shared_ptr<MicCapture>& mic) {
   std::weak_ptr<DictateSession> weak = weak_from_this();
   std::weak_ptr<MicCapture> weakMic = mic;
   retryOnceWithoutAudio(
-      services_.timings.dictateNoAudio,
+      services_.loop, services_.timings.dictateNoAudio,
       [weak] {
         auto self = weak.lock();
-        if (!self) return true;
-        if (self->gotAudio_.load(std::memory_order_relaxed)) return true;
-        std::lock_guard guard(self->mutex_);
-        return self->ending_;
+        return !self || self->gotAudio_.load(std::memory_order_relaxed) || self->ending_;
       },
       [weak, weakMic] {
         if (auto self = weak.lock()) self->log("no audio, starting the microphone again");
@@ -223,18 +200,22 @@ void DictateSession::watchForAudio(const std::shared_ptr<MicCapture>& mic) {
       });
 }
 
-void retryOnceWithoutAudio(std::chrono::duration<double> delay, std::function<bool()> settled,
-                           std::function<void()> startAgain, std::function<void()> giveUp) {
-  runAfter(delay, [delay, settled, startAgain, giveUp] {
-    if (settled()) return;
+void retryOnceWithoutAudio(asio::io_context& loop, std::chrono::duration<double> delay,
+                           std::function<bool()> settled, std::function<void()> startAgain,
+                           std::function<void()> giveUp) {
+  const auto wait = std::chrono::duration_cast<asio::steady_timer::duration>(delay);
+  auto timer = std::make_shared<asio::steady_timer>(loop, wait);
+  timer->async_wait([timer, wait, settled, startAgain, giveUp](const std::error_code& error) {
+    if (error || settled()) return;
     try {
       startAgain();
     } catch (...) {
       giveUp();
       return;
     }
-    runAfter(delay, [settled, giveUp] {
-      if (!settled()) giveUp();
+    timer->expires_after(wait);
+    timer->async_wait([timer, settled, giveUp](const std::error_code& again) {
+      if (!again && !settled()) giveUp();
     });
   });
 }
@@ -242,12 +223,9 @@ void retryOnceWithoutAudio(std::chrono::duration<double> delay, std::function<bo
 void DictateSession::heard(const std::string& text, bool isFinal) {
   const std::string words = trimmed(text);
   if (words.empty()) return;
-  {
-    std::lock_guard guard(mutex_);
-    heardAny_ = true;
-    lastHeard_ = Clock::now();
-    ++(isFinal ? lines_ : partials_);
-  }
+  heardAny_ = true;
+  lastHeard_ = Clock::now();
+  ++(isFinal ? lines_ : partials_);
   const std::string written = WrittenText::of(words, isFinal, WrittenText::SpokenMarks::BecomeMarks);
   if (isFinal) {
     services_.lines.write("line", {{"who", "me"}, {"at", isoTimeNow()}, {"text", written}});
@@ -258,92 +236,47 @@ void DictateSession::heard(const std::string& text, bool isFinal) {
 
 void DictateSession::watch() {
   std::weak_ptr<DictateSession> weak = weak_from_this();
-  {
-    std::lock_guard guard(mutex_);
-    startedAt_ = Clock::now();
-  }
-  auto ticker = RepeatingTimer::start(services_.timings.dictateTick, [weak] {
+  const auto executor = services_.loop.get_executor();
+  startedAt_ = Clock::now();
+  ticker_ = RepeatingTimer::start(executor, services_.timings.dictateTick, [weak] {
     if (auto self = weak.lock()) self->tick();
   });
-  auto levels = reportLevels(
+  levels_ = reportLevels(
+      executor,
       [weak]() -> float {
         auto self = weak.lock();
-        if (!self) return 0.0f;
-        std::shared_ptr<MicCapture> mic;
-        {
-          std::lock_guard guard(self->mutex_);
-          mic = self->mic_;
-        }
-        return mic ? mic->meter().level() : 0.0f;
+        return self && self->mic_ ? self->mic_->meter().level() : 0.0f;
       },
       services_.lines, services_.timings.levelInterval);
-  bool ending;
-  {
-    std::lock_guard guard(mutex_);
-    ending = ending_;
-    if (!ending) {
-      ticker_ = ticker;
-      levels_ = levels;
-    }
-  }
-  if (ending) {
-    ticker->cancel();
-    levels->cancel();
-  }
 }
 
 void DictateSession::tick() {
-  bool heardAny;
-  Clock::time_point lastHeard, startedAt;
-  long partials, lines, ticks;
-  {
-    std::lock_guard guard(mutex_);
-    ticks = ++ticks_;
-    heardAny = heardAny_;
-    lastHeard = lastHeard_;
-    startedAt = startedAt_;
-    partials = partials_;
-    lines = lines_;
+  ++ticks_;
+  if (gotSound_.load(std::memory_order_relaxed) && waitingForSound_) {
+    waitingForSound_ = false;
+    if (!ending_) services_.lines.write("listening", {{"me", true}, {"them", false}});
   }
-  if (gotSound_.load(std::memory_order_relaxed)) {
-    bool announce = false;
-    {
-      std::lock_guard guard(mutex_);
-      if (waitingForSound_) {
-        waitingForSound_ = false;
-        announce = !ending_;
-      }
-    }
-    if (announce) services_.lines.write("listening", {{"me", true}, {"them", false}});
-  }
-  if (ticks % 8 == 0) {
-    std::shared_ptr<MicCapture> mic;
-    {
-      std::lock_guard guard(mutex_);
-      mic = mic_;
-    }
-    if (mic) {
-      nlohmann::json report = mic->meter().report();
-      report["partials"] = partials;
-      report["lines"] = lines;
-      logRun("dictate", "mic", report);
-    }
+  if (ticks_ % 8 == 0 && mic_) {
+    nlohmann::json report = mic_->meter().report();
+    report["partials"] = partials_;
+    report["lines"] = lines_;
+    logRun("dictate", "mic", report);
   }
   const Timings& timings = services_.timings;
   const auto now = Clock::now();
   const auto since = [now](Clock::time_point then) {
     return std::chrono::duration<double>(now - then).count();
   };
-  if (heardAny) {
-    if (since(lastHeard) >= quietSeconds_) {
+  if (heardAny_) {
+    if (since(lastHeard_) >= quietSeconds_) {
       stop();
       return;
     }
-  } else if (since(startedAt) >= timings.dictateSilent.count()) {
+  } else if (since(startedAt_) >= timings.dictateSilent.count()) {
     stop();
     return;
   }
-  if (since(startedAt) >= timings.dictateCap.count()) stop();
+  if (since(startedAt_) >= timings.dictateCap.count()) stop();
 }
 
 bool DictateSession::beginEnding() {
@@ -369,73 +302,45 @@ void DictateSession::finish(int status) {
 }
 
 void DictateSession::stop() {
-  {
-    std::lock_guard guard(mutex_);
-    if (!beginEnding()) return;
-  }
+  if (!beginEnding()) return;
   const Timings& timings = services_.timings;
   guardEnding(timings.dictateDrain + timings.endingGrace);
   log("stop");
-  std::shared_ptr<MicCapture> mic;
-  std::shared_ptr<LiveTranscriber> transcriber;
-  std::shared_future<std::shared_ptr<LiveTranscriber>> ready;
-  {
-    std::lock_guard guard(mutex_);
-    mic = mic_;
-    transcriber = transcriber_;
-    ready = ready_;
-  }
-  if (mic) mic->stop();
+  if (mic_) mic_->stop();
   const auto drainEnds = Clock::now() + std::chrono::duration_cast<Clock::duration>(timings.dictateDrain);
-  std::thread([self = shared_from_this(), transcriber, ready, drainEnds] {
-    pthread_setname_np(pthread_self(), "vesk.ending");
-    const auto drainLeft = [drainEnds] {
-      return std::max(0.0, std::chrono::duration<double>(drainEnds - Clock::now()).count());
-    };
-    std::shared_ptr<LiveTranscriber> started = transcriber;
-    if (ready.valid()) {
-      // A transcriber still starting is waited for within the drain.
-      started = nullptr;
-      if (ready.wait_until(drainEnds) == std::future_status::ready) {
-        try {
-          started = ready.get();
-        } catch (...) {
-          // A transcriber that never started has nothing to drain.
-        }
+  std::shared_ptr<LiveTranscriber> started = transcriber_;
+  if (ready_.valid()) {
+    // A transcriber still starting is waited for within the drain.
+    if (ready_.wait_until(drainEnds) == std::future_status::ready) {
+      try {
+        started = ready_.get();
+      } catch (...) {
+        // A transcriber that never started has nothing to drain.
       }
-      if (started) self->waiting_.flush();
     }
-    if (started) started->finish(drainLeft());
+  }
+  if (started) started->finish(std::max(0.0, std::chrono::duration<double>(drainEnds - Clock::now()).count()));
+  // The results of the drain wait on the loop: they come before the sound and "done".
+  asio::post(services_.loop, [self = shared_from_this()] {
     if (self->keeper_ && self->keeper_->kept()) {
       self->services_.lines.writeStreamed("sound", "wav", [&self](const auto& piece) {
         self->keeper_->writeWavBase64(piece);
       });
     }
     self->finish(0);
-  }).detach();
+  });
 }
 
 void DictateSession::cancel() {
-  {
-    std::lock_guard guard(mutex_);
-    if (!beginEnding()) return;
-  }
+  if (!beginEnding()) return;
   guardEnding(services_.timings.endingGrace);
   log("cancel");
-  std::shared_ptr<MicCapture> mic;
-  {
-    std::lock_guard guard(mutex_);
-    mic = mic_;
-  }
-  if (mic) mic->stop();
+  if (mic_) mic_->stop();
   finish(0);
 }
 
 void DictateSession::couldntHear() {
-  {
-    std::lock_guard guard(mutex_);
-    if (!beginEnding()) return;
-  }
+  if (!beginEnding()) return;
   log("no audio");
   services_.errorText("Couldn't hear the microphone.");
   finish(1);

@@ -1,17 +1,15 @@
 #pragma once
 
+#include <asio/io_context.hpp>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "base/ListenEnding.h"
 #include "base/RepeatingTimer.h"
-#include "listening/dictation/WaitingSound.h"
 
 class LineWriter;
 class LiveTranscriber;
@@ -29,12 +27,12 @@ struct Timings;
 // the process in time (a cancel within the grace, a stop within the drain and the grace),
 // whatever the sound server does; "done" is its last line and nothing follows it.
 //
-// Threads: start() on a job of its own; stop() and cancel() from the stdin thread and the ticks;
-// heard() on the transcriber's decoding thread; ticks and level lines on the shared pool; the
-// capture callback on the capture thread (atomics only, no lock). mutex_ guards ending_,
-// heardAny_, lastHeard_, waitingForSound_, mic_, transcriber_, ready_, ticker_, levels_, partials_,
-// lines_ and ticks_. startedAt_ is written by watch() before the ticker exists, then only read.
-// The ending's stop job and watchdog run on threads of their own; processEnd_ ends the process once.
+// Threads: the session's state lives on its loop (the main thread's), which runs every method
+// but start(). start() waits for the sound server on the start job, and the hold modes load the
+// model on a job of their own meanwhile; both touch the state only through the loop. The
+// transcriber's worker, the timers and the stdin reader only post to the loop; the capture
+// callback uses atomics only. No mutex. The ending's watchdog runs on a thread of its own and
+// processEnd_ ends the process once.
 class DictateSession : public std::enable_shared_from_this<DictateSession> {
  public:
   using Clock = std::chrono::steady_clock;
@@ -46,6 +44,8 @@ class DictateSession : public std::enable_shared_from_this<DictateSession> {
     // Writes an error text to standard error (as it stands) before a failing end.
     std::function<void(const std::string&)> errorText;
     ListenEnding::End end;
+    // The loop the session's state lives on.
+    asio::io_context& loop;
   };
 
   static std::shared_ptr<DictateSession> make(Services services, double quietSeconds, bool hold,
@@ -53,8 +53,8 @@ class DictateSession : public std::enable_shared_from_this<DictateSession> {
   DictateSession(const DictateSession&) = delete;
   DictateSession& operator=(const DictateSession&) = delete;
 
-  // Prepares the transcriber and the microphone and begins listening; returns once listening
-  // has begun, or early when the session was ended meanwhile. Throws what the start met.
+  // Off the loop: prepares the transcriber and the microphone and begins listening; returns once
+  // listening has begun, or early when the session was ended meanwhile. Throws what the start met.
   void start();
   // The transcriber's results.
   void heard(const std::string& text, bool isFinal);
@@ -70,11 +70,14 @@ class DictateSession : public std::enable_shared_from_this<DictateSession> {
 
   void startHandsFree();
   void startMicFirst();
-  void micSequence(const std::shared_ptr<MicCapture>& mic);
+  void micSequence(const std::shared_ptr<MicCapture>& mic,
+                   const std::shared_ptr<LiveTranscriber>& transcriber);
+  // The transcriber's results, handed to the loop.
+  std::function<void(const std::string&, bool)> heardOnLoop();
   void watchForAudio(const std::shared_ptr<MicCapture>& mic);
   void watch();
   void tick();
-  bool beginEnding();  // with mutex_ held
+  bool beginEnding();
   // Ends the process after the limit unless the ending has finished by then.
   void guardEnding(std::chrono::duration<double> limit);
   // Once only: "done" as the last line (status 0) and the end of the process.
@@ -82,7 +85,6 @@ class DictateSession : public std::enable_shared_from_this<DictateSession> {
   void log(const std::string& detail);
 
   Services services_;
-  std::mutex mutex_;
   bool ending_ = false;
   bool heardAny_ = false;
   Clock::time_point lastHeard_ = Clock::now();
@@ -95,8 +97,8 @@ class DictateSession : public std::enable_shared_from_this<DictateSession> {
   const std::shared_ptr<SoundKeeper> keeper_;
   std::shared_ptr<MicCapture> mic_;
   std::shared_ptr<LiveTranscriber> transcriber_;
+  // The hold modes' transcriber, ready once its model has loaded and it has started.
   std::shared_future<std::shared_ptr<LiveTranscriber>> ready_;
-  WaitingSound waiting_;
   std::shared_ptr<RepeatingTimer> ticker_;
   std::shared_ptr<RepeatingTimer> levels_;
   // Shared with the ending's watchdog, which may outlive the session: the process ends once.
@@ -106,7 +108,8 @@ class DictateSession : public std::enable_shared_from_this<DictateSession> {
   long ticks_ = 0;
 };
 
-// The hold modes' watchdog: after the delay, unless settled, starts the microphone again; if that
-// fails, or it is still not settled one more delay later, gives up.
-void retryOnceWithoutAudio(std::chrono::duration<double> delay, std::function<bool()> settled,
-                           std::function<void()> startAgain, std::function<void()> giveUp);
+// The hold modes' watchdog, on the loop: after the delay, unless settled, starts the microphone
+// again; if that fails, or it is still not settled one more delay later, gives up.
+void retryOnceWithoutAudio(asio::io_context& loop, std::chrono::duration<double> delay,
+                           std::function<bool()> settled, std::function<void()> startAgain,
+                           std::function<void()> giveUp);

@@ -22,7 +22,7 @@
 
 // The voice's queue: the capture's copies, in order, between feed() and the worker. Nothing is
 // dropped for back-pressure: a slow decoder makes the queue grow rather than lose speech. It
-// takes buffers only while running: not before start(), not after finish().
+// holds what comes before start() until the worker takes it, and takes nothing after finish().
 struct LiveTranscriber::Input {
   enum class Phase { Ready, Running, Finished };
   std::mutex mutex;  // guards phase, buffers, cancelled
@@ -34,7 +34,7 @@ struct LiveTranscriber::Input {
   void push(PcmBuffer buffer) {
     {
       std::lock_guard guard(mutex);
-      if (phase != Phase::Running || cancelled) return;
+      if (phase == Phase::Finished || cancelled) return;
       buffers.push_back(std::move(buffer));
     }
     changed.notify_one();
@@ -86,10 +86,9 @@ struct LiveTranscriber::Input {
 // Results go out through deliver(), which remembers the partial on show until its utterance
 // settles; once closed, nothing more is delivered.
 struct LiveTranscriber::Decoding {
-  Decoding(std::unique_ptr<SpeechDecoder> decoder, AudioConverters& converters, const PcmFormat& format)
-      : decoder(std::move(decoder)), converter(converters, format) {}
+  Decoding(AudioConverters& converters, const PcmFormat& format) : converter(converters, format) {}
 
-  std::unique_ptr<SpeechDecoder> decoder;
+  std::unique_ptr<SpeechDecoder> decoder;  // set by load(), before the worker starts
   StreamConverter converter;  // the worker's alone
   ResultHandler onResult;
   std::thread thread;
@@ -184,30 +183,39 @@ std::shared_ptr<LiveTranscriber> LiveTranscriber::make(SpeechEngine& engine,
                                                        LineWriter& lines,
                                                        const std::string& localeIdentifier,
                                                        const std::function<void(bool)>& modelInstalled) {
-  auto locale = engine.supportedLocale(localeIdentifier);
+  auto transcriber = waiting(engine, converters, lines);
+  transcriber->load(localeIdentifier, modelInstalled);
+  return transcriber;
+}
+
+std::shared_ptr<LiveTranscriber> LiveTranscriber::waiting(SpeechEngine& engine,
+                                                          AudioConverters& converters,
+                                                          LineWriter& lines) {
+  return std::shared_ptr<LiveTranscriber>(new LiveTranscriber(engine, converters, lines));
+}
+
+void LiveTranscriber::load(const std::string& localeIdentifier,
+                           const std::function<void(bool)>& modelInstalled) {
+  auto locale = engine_.supportedLocale(localeIdentifier);
   if (!locale) throw ListenFailure("Speech isn\u2019t available for " + localeIdentifier + " on this Mac");
-  auto missing = engine.missingModel(*locale);
+  auto missing = engine_.missingModel(*locale);
   if (modelInstalled) modelInstalled(!missing);
   // Nothing can be fetched here: a missing model stays missing.
   if (missing) {
     throw NeedsDownload("The speech model isn\u2019t on this Mac and couldn\u2019t be fetched: " + *missing);
   }
-  const PcmFormat format = engine.audioFormat();
-  if (format.sampleRate <= 0 || format.channels == 0) {
+  if (analyzerFormat_.sampleRate <= 0 || analyzerFormat_.channels == 0) {
     throw ListenFailure("No audio format for the speech analyzer");
   }
-  auto decoder = engine.load(*locale);
-  return std::shared_ptr<LiveTranscriber>(
-      new LiveTranscriber(std::move(decoder), converters, lines, format));
+  decoding_->decoder = engine_.load(*locale);
 }
 
-LiveTranscriber::LiveTranscriber(std::unique_ptr<SpeechDecoder> decoder,
-                                 AudioConverters& converters, LineWriter& lines,
-                                 const PcmFormat& format)
-    : analyzerFormat_(format),
+LiveTranscriber::LiveTranscriber(SpeechEngine& engine, AudioConverters& converters, LineWriter& lines)
+    : engine_(engine),
+      analyzerFormat_(engine.audioFormat()),
       lines_(lines),
       input_(std::make_shared<Input>()),
-      decoding_(std::make_shared<Decoding>(std::move(decoder), converters, format)) {}
+      decoding_(std::make_shared<Decoding>(converters, analyzerFormat_)) {}
 
 LiveTranscriber::~LiveTranscriber() {
   input_->cancel();
@@ -221,6 +229,7 @@ LiveTranscriber::~LiveTranscriber() {
 }
 
 void LiveTranscriber::start(ResultHandler onResult, const char* worker) {
+  if (!decoding_->decoder) throw ListenFailure("The transcriber has no model loaded");
   input_->open();
   try {
     decoding_->decoder->startUtterance();

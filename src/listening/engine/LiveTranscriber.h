@@ -28,8 +28,8 @@ std::string trimmed(const std::string& text);
 // when the voice-activity state goes from speech to silence, and at the end of input (isFinal
 // true).
 //
-// Threads: feed() from the capture thread; start() and finish() from any thread; the worker owns
-// the converter and the decoder. The queue's mutex guards its phase and buffers. The result
+// Threads: feed() from the capture thread; load(), start() and finish() from any thread, load()
+// before start(); the worker owns the converter and the decoder once started. The queue's mutex guards its phase and buffers. The result
 // callback runs on the worker, one result at a time, in order.
 class LiveTranscriber : public std::enable_shared_from_this<LiveTranscriber> {
  public:
@@ -47,6 +47,11 @@ class LiveTranscriber : public std::enable_shared_from_this<LiveTranscriber> {
                                                LineWriter& lines,
                                                const std::string& localeIdentifier,
                                                const std::function<void(bool)>& modelInstalled = {});
+  // A transcriber whose model load() loads later: what it is fed meanwhile waits in its queue
+  // until start(). load() throws as make() does.
+  static std::shared_ptr<LiveTranscriber> waiting(SpeechEngine& engine, AudioConverters& converters,
+                                                  LineWriter& lines);
+  void load(const std::string& localeIdentifier, const std::function<void(bool)>& modelInstalled = {});
   ~LiveTranscriber();
   LiveTranscriber(const LiveTranscriber&) = delete;
   LiveTranscriber& operator=(const LiveTranscriber&) = delete;
@@ -54,7 +59,7 @@ class LiveTranscriber : public std::enable_shared_from_this<LiveTranscriber> {
   // Opens the input and starts the voice's worker, named worker ("vesk.me", "vesk.them").
   // Throws ListenFailure when already running or finished.
   void start(ResultHandler onResult, const char* worker = "vesk.decode");
-  // Hands one captured buffer over; returns at once. Dropped before start() and after finish().
+  // Hands one captured buffer over; returns at once. Held before start(), dropped after finish().
   void feed(const PcmBuffer& buffer);
   // Ends the input (the converter's tail included) and lets the decoder work through what it
   // was given, for at most drainSeconds. A phrase shown as partial whose utterance the decoder
@@ -69,11 +74,11 @@ class LiveTranscriber : public std::enable_shared_from_this<LiveTranscriber> {
   struct Input;
   struct Decoding;
 
-  LiveTranscriber(std::unique_ptr<SpeechDecoder> decoder, AudioConverters& converters,
-                  LineWriter& lines, const PcmFormat& format);
+  LiveTranscriber(SpeechEngine& engine, AudioConverters& converters, LineWriter& lines);
 
   static void decode(const std::shared_ptr<Decoding>& decoding, Input& input, LineWriter& lines);
 
+  SpeechEngine& engine_;
   const PcmFormat analyzerFormat_;
   LineWriter& lines_;
   const std::shared_ptr<Input> input_;

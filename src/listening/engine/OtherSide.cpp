@@ -35,23 +35,19 @@ std::optional<nlohmann::json> OtherSide::start(LiveTranscriber::ResultHandler on
   return stream->start();
 }
 
-void OtherSide::stop() {
-  std::shared_future<void> ending;
-  {
-    std::lock_guard guard(mutex_);
-    if (!ending_.valid()) {
-      ending_ = std::async(std::launch::async, [stream = stream_, transcriber = transcriber_,
-                                                drain = drainSeconds_] {
-                  auto streamStopped = std::async(std::launch::async, [stream] {
-                    if (stream) stream->stop();
-                  });
-                  if (transcriber) transcriber->finish(drain);
-                  streamStopped.wait();
-                }).share();
-    }
-    ending = ending_;
+std::shared_future<void> OtherSide::beginStop() {
+  std::lock_guard guard(mutex_);
+  if (!ending_.valid()) {
+    ending_ = std::async(std::launch::async, [stream = stream_, transcriber = transcriber_,
+                                              drain = drainSeconds_] {
+                auto streamStopped = std::async(std::launch::async, [stream] {
+                  if (stream) stream->stop();
+                });
+                if (transcriber) transcriber->finish(drain);
+                streamStopped.wait();
+              }).share();
   }
-  ending.wait();
+  return ending_;
 }
 
 float OtherSide::level() {

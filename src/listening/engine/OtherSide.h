@@ -18,9 +18,9 @@ struct Platform;
 // measured and stopped as one thing. A stop that comes while the side is starting makes the
 // start leave nothing running; once stopped, a side never runs again.
 //
-// Threads: start() on a job of its own; stop(), level() and report() from any thread; results
-// come on the transcriber's decoding thread and onEnd on the recording's thread. mutex_ guards
-// transcriber_, stream_ and ending_.
+// Threads: start() on a job of its own; stop(), beginStop(), level() and report() from any
+// thread; results come on the transcriber's worker and onEnd on the recording's thread. mutex_
+// guards transcriber_, stream_ and ending_.
 class OtherSide : public std::enable_shared_from_this<OtherSide> {
  public:
   // A running side ended without being asked; gets the side and why.
@@ -35,9 +35,11 @@ class OtherSide : public std::enable_shared_from_this<OtherSide> {
   // when a stop came first. Throws what the transcriber or the stream met; after a failed stream
   // start the owner stops the side.
   std::optional<nlohmann::json> start(LiveTranscriber::ResultHandler onResult);
-  // Stops the stream and drains the transcriber at the same time; every caller returns only when
-  // both have ended. Safe at any time, any number of times.
-  void stop();
+  // Stops the stream and drains the transcriber at the same time, on a job of the side's own;
+  // the future is ready when both have ended. Safe at any time, any number of times.
+  std::shared_future<void> beginStop();
+  // beginStop(), and waits for it.
+  void stop() { beginStop().wait(); }
 
   // The stream's level, 0 without a stream.
   float level();

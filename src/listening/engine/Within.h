@@ -10,7 +10,6 @@
 
 #include "listening/engine/FirstOutcome.h"
 #include "listening/engine/ListenFailure.h"
-#include "base/SharedPool.h"
 
 // "it didn’t start within <whole seconds> seconds": the failure of a start that ran out of time.
 inline std::string startLimitText(double seconds) {
@@ -34,8 +33,8 @@ auto within(std::chrono::duration<double> limit, Operation operation) -> decltyp
       first->fail(std::current_exception());
     }
   }).detach();
-  runAfter(limit, [first, seconds = limit.count()] {
-    first->fail(std::make_exception_ptr(ListenFailure(startLimitText(seconds))));
-  });
+  if (outcome.wait_for(limit) != std::future_status::ready) {
+    first->fail(std::make_exception_ptr(ListenFailure(startLimitText(limit.count()))));
+  }
   return outcome.get();
 }

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <asio/post.hpp>
 #include <asio/signal_set.hpp>
 #include <csignal>
 #include <future>
@@ -39,8 +40,9 @@ void runListen(Context& context, const std::string& sources) {
   // become calls on the session, and the end of input quits it.
   auto reader = std::make_shared<InputReader>();
   auto firstLine = reader->first.get_future();
+  asio::io_context& loop = runner.loop();
   runner.readInput(
-      [reader](const std::string& line) {
+      [reader, &loop](const std::string& line) {
         if (!reader->firstDone) {
           reader->firstDone = true;
           reader->first.set_value(line);
@@ -48,17 +50,17 @@ void runListen(Context& context, const std::string& sources) {
         }
         const std::string word = controlWord(line);
         if (word == "stop") {
-          reader->sessionReady.get()->stop("asked");
+          asio::post(loop, [listening = reader->sessionReady.get()] { listening->stop("asked"); });
         } else if (word == "hear-them") {
           launch("vesk.hear", [listening = reader->sessionReady.get()] { listening->hearThem(); });
         }
       },
-      [reader] {
+      [reader, &loop] {
         if (!reader->firstDone) {
           reader->first.set_value(std::nullopt);
           return;
         }
-        reader->sessionReady.get()->quit();
+        asio::post(loop, [listening = reader->sessionReady.get()] { listening->quit(); });
       });
 
   const std::optional<std::string> line = firstLine.get();
@@ -69,7 +71,7 @@ void runListen(Context& context, const std::string& sources) {
   Console& console = context.console;
   auto session = ListenSession::make(
       ListenSession::Services{context.platform, runner.lines(), context.timings, folder,
-                              [&console](int status) { console.end(status); }},
+                              [&console](int status) { console.end(status); }, loop},
       identity->id, sources, identity->pausedFrom);
   runner.openLog(folder / (identity->id + ".log"), false, true);
   std::string start = "start source=" + sources + " pid=" + std::to_string(getpid()) +
@@ -81,7 +83,7 @@ void runListen(Context& context, const std::string& sources) {
   reader->session.set_value(session);
 
   // SIGTERM and SIGINT end the meeting quietly, handled on the main loop.
-  auto* signals = new asio::signal_set(runner.loop(), SIGTERM, SIGINT);
+  auto* signals = new asio::signal_set(loop, SIGTERM, SIGINT);
   signals->async_wait([session](const std::error_code& error, int) {
     if (!error) session->quit();
   });
@@ -89,6 +91,8 @@ void runListen(Context& context, const std::string& sources) {
   session->watchForSelfStop();
   session->reportSources();
   runner.start([session] { session->start(); },
-               [session](std::exception_ptr error) { session->failed(error); });
+               [session, &loop](std::exception_ptr error) {
+                 asio::post(loop, [session, error] { session->failed(error); });
+               });
   runner.run();
 }

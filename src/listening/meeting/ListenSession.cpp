@@ -1,14 +1,10 @@
 #include "listening/meeting/ListenSession.h"
 
-#include <fcntl.h>
-#include <pthread.h>
-#include <unistd.h>
-
+#include <asio/post.hpp>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
-#include <thread>
 
 #include "listening/engine/ListenFailure.h"
 #include "listening/engine/LiveTranscriber.h"
@@ -17,14 +13,13 @@
 #include "listening/engine/OtherSide.h"
 #include "base/RepeatingTimer.h"
 #include "listening/engine/ReportLevels.h"
-#include "base/SharedPool.h"
 #include "listening/engine/SystemAudioStream.h"
 #include "listening/engine/Within.h"
 #include "listening/engine/WrittenText.h"
 #include "base/LineWriter.h"
 #include "base/RunLog.h"
 #include "base/DurableFile.h"
-#include "base/Launch.h"
+#include "base/OnLoop.h"
 #include "base/TimeText.h"
 #include "base/Timings.h"
 #include "base/PermissionStatus.h"
@@ -34,8 +29,6 @@ namespace {
 
 constexpr char COULDNT_HEAR[] = "Couldn\u2019t hear the Mac\u2019s sound: ";
 
-// Runs the work on a detached thread of its own: jobs that wait for a drain or a server must not
-// hold the shared pool's few threads.
 std::string description(const std::exception_ptr& error) {
   try {
     std::rethrow_exception(error);
@@ -68,65 +61,56 @@ ListenSession::ListenSession(Services services, std::string id, std::string sour
 ListenSession::~ListenSession() = default;
 
 bool ListenSession::announce(const std::function<void()>& write) {
-  std::lock_guard announcing(announceMutex_);
-  {
-    std::lock_guard guard(mutex_);
-    if (stopping_) return false;
-  }
+  if (stopping_) return false;
   write();
   return true;
+}
+
+void ListenSession::sayListening() {
+  announce([this] { services_.lines.write("listening", {{"me", true}, {"them", them_ != nullptr}}); });
+}
+
+std::function<void(const std::string&, bool)> ListenSession::heardOnLoop(const std::string& who) {
+  return [weak = weak_from_this(), &loop = services_.loop, who](const std::string& text, bool isFinal) {
+    asio::post(loop, [weak, who, text, isFinal] {
+      if (auto self = weak.lock()) self->heard(who, text, isFinal);
+    });
+  };
 }
 
 void ListenSession::start() {
   Platform& platform = services_.platform;
   LineWriter& lines = services_.lines;
+  asio::io_context& loop = services_.loop;
   auto me = LiveTranscriber::make(*platform.speechEngine, *platform.audioConverters, lines,
                                   speechLocaleIdentifier());
-  if (!announce([&lines] { lines.write("ready"); })) return;
-  std::weak_ptr<ListenSession> weak = weak_from_this();
-  me->start(
-      [weak](const std::string& text, bool isFinal) {
-        if (auto self = weak.lock()) self->heard("me", text, isFinal);
-      },
-      "vesk.me");
-  {
-    std::unique_lock guard(mutex_);
-    if (stopping_) {
-      guard.unlock();
-      me->finish(services_.timings.meetingDrain.count());
-      return;
-    }
+  const bool going = onLoop(loop, [this, &lines, &me] {
+    if (!announce([&lines] { lines.write("ready"); })) return false;
+    me->start(heardOnLoop("me"), "vesk.me");
     me_ = me;
-  }
+    return true;
+  });
+  if (!going) return;
   // The microphone comes at the recogniser's rate, in mono, as in dictation: no resampling.
   auto mic = MicCapture::make(*platform.audioInput, lines, true, false,
                               platform.speechEngine->audioFormat().sampleRate);
-  {
-    std::lock_guard guard(mutex_);
-    if (stopping_) return;
+  const bool hearing = onLoop(loop, [this, &mic] {
+    if (stopping_) return false;
     mic_ = mic;
-    if (pausedFrom_) {
-      appendLocked({{"pause", {{"from", *pausedFrom_}, {"to", isoTime(startedWall_)}}}});
-    }
-  }
+    if (pausedFrom_) append({{"pause", {{"from", *pausedFrom_}, {"to", isoTime(startedWall_)}}}});
+    return true;
+  });
+  if (!hearing) return;
   mic->start([me](const PcmBuffer& buffer) { me->feed(buffer); });
   if (source_ == "both") {
     try {
       startThem();
     } catch (...) {
-      sayError(COULDNT_HEAR + explain(std::current_exception()));
+      const std::string message = COULDNT_HEAR + explain(std::current_exception());
+      onLoop(loop, [this, &message] { sayError(message); });
     }
   }
-  if (!announce([this, &lines] {
-        bool them;
-        {
-          std::lock_guard guard(mutex_);
-          them = them_ != nullptr;
-        }
-        lines.write("listening", {{"me", true}, {"them", them}});
-      })) {
-    mic->stop();
-  }
+  onLoop(loop, [this] { sayListening(); });
 }
 
 void ListenSession::heard(const std::string& who, const std::string& text, bool isFinal) {
@@ -142,41 +126,23 @@ void ListenSession::heard(const std::string& who, const std::string& text, bool 
 }
 
 void ListenSession::settled(const std::string& who, const std::string& text) {
-  const auto now = Clock::now();
   const nlohmann::json record = {{"who", who}, {"at", isoTimeNow()}, {"text", text}};
-  std::string problem;
-  {
-    std::lock_guard guard(mutex_);
-    try {
-      appendLocked(record);
-    } catch (const std::exception& error) {
-      problem = error.what();
-    }
-  }
-  if (!problem.empty()) {
-    const std::string message = "Couldn\u2019t write the transcript: " + problem;
+  try {
+    append(record);
+  } catch (const std::exception& error) {
+    const std::string message = std::string("Couldn\u2019t write the transcript: ") + error.what();
     logRun("meeting", "error: " + message);
     services_.lines.write("error", {{"message", message}});
   }
-  bool announcing;
-  {
-    std::lock_guard guard(mutex_);
-    lastLineAt_ = now;
-    announcing = announcing_;
-  }
-  if (announcing) services_.lines.write("line", record);
+  lastLineAt_ = Clock::now();
+  if (announcing_) services_.lines.write("line", record);
 }
 
 void ListenSession::partial(const std::string& who, const std::string& text) {
-  bool announcing;
-  {
-    std::lock_guard guard(mutex_);
-    announcing = announcing_;
-  }
-  if (announcing) services_.lines.write("partial", {{"who", who}, {"text", text}});
+  if (announcing_) services_.lines.write("partial", {{"who", who}, {"text", text}});
 }
 
-void ListenSession::appendLocked(const nlohmann::json& record) {
+void ListenSession::append(const nlohmann::json& record) {
   std::string text;
   try {
     text = record.dump() + "\n";
@@ -204,46 +170,35 @@ void ListenSession::sayError(const std::string& message) {
 }
 
 bool ListenSession::startThem() {
-  {
-    std::lock_guard guard(mutex_);
-    if (stopping_ || them_) return false;
-  }
+  asio::io_context& loop = services_.loop;
+  if (onLoop(loop, [this] { return stopping_ || them_ != nullptr; })) return false;
   if (!systemAudioAllowedNow(services_.platform)) {
     throw ListenFailure(std::string(systemAudioDenied));
   }
   std::weak_ptr<ListenSession> weak = weak_from_this();
-  std::shared_ptr<OtherSide> side;
-  {
-    std::lock_guard guard(mutex_);
+  auto side = OtherSide::make(
+      services_.platform, services_.lines,
+      [weak, &loop](const std::shared_ptr<OtherSide>& ended, std::exception_ptr error) {
+        asio::post(loop, [weak, ended, error] {
+          if (auto self = weak.lock()) self->lost(ended, error);
+        });
+      },
+      services_.timings.meetingDrain.count());
+  const bool mine = onLoop(loop, [this, &side] {
     if (stopping_ || them_) return false;
-    side = OtherSide::make(
-        services_.platform, services_.lines,
-        [weak](const std::shared_ptr<OtherSide>& ended, std::exception_ptr error) {
-          launch("vesk.lost", [weak, ended, error] {
-            if (auto self = weak.lock()) self->lost(ended, error);
-          });
-        },
-        services_.timings.meetingDrain.count());
     them_ = side;
-  }
+    return true;
+  });
+  if (!mine) return false;
   logRun("them", "starting");
   try {
-    auto info = within(services_.timings.otherSideStartLimit, [side, weak] {
-      return side->start([weak](const std::string& text, bool isFinal) {
-        if (auto self = weak.lock()) self->heard("them", text, isFinal);
-      });
-    });
+    auto info = within(services_.timings.otherSideStartLimit,
+                       [side, heard = heardOnLoop("them")] { return side->start(heard); });
     if (info) logRun("them", "started", *info);
-    std::lock_guard guard(mutex_);
-    return them_ == side && !stopping_;
+    return onLoop(loop, [this, &side] { return them_ == side && !stopping_; });
   } catch (...) {
-    bool mine;
-    {
-      std::lock_guard guard(mutex_);
-      mine = letGo(side);
-    }
-    if (!mine) return false;
-    launch("vesk.letgo", [self = shared_from_this(), side] { self->finish(side); });
+    if (!onLoop(loop, [this, &side] { return letGo(side); })) return false;
+    side->stop();
     throw;
   }
 }
@@ -256,72 +211,37 @@ bool ListenSession::letGo(const std::shared_ptr<OtherSide>& side) {
 }
 
 void ListenSession::lost(const std::shared_ptr<OtherSide>& side, std::exception_ptr error) {
-  {
-    std::lock_guard guard(mutex_);
-    if (!letGo(side)) return;
-  }
+  if (!letGo(side)) return;
   logRun("them", "ended by itself: " + description(error));
-  announce([this] { services_.lines.write("listening", {{"me", true}, {"them", false}}); });
+  sayListening();
   sayError(COULDNT_HEAR + explain(error));
-  launch("vesk.letgo", [self = shared_from_this(), side] { self->finish(side); });
-}
-
-void ListenSession::finish(const std::shared_ptr<OtherSide>& side) {
-  side->stop();
-  std::lock_guard guard(mutex_);
-  std::erase(leaving_, side);
+  side->beginStop();
 }
 
 void ListenSession::hearThem() {
-  {
-    std::lock_guard guard(mutex_);
-    if (stopping_ || them_) return;
-  }
   bool started;
   try {
     started = startThem();
   } catch (...) {
-    sayError(COULDNT_HEAR + explain(std::current_exception()));
+    const std::string message = COULDNT_HEAR + explain(std::current_exception());
+    onLoop(services_.loop, [this, &message] { sayError(message); });
     return;
   }
-  if (!started) return;
-  announce([this] {
-    bool them;
-    {
-      std::lock_guard guard(mutex_);
-      them = them_ != nullptr;
-    }
-    services_.lines.write("listening", {{"me", true}, {"them", them}});
-  });
+  if (started) onLoop(services_.loop, [this] { sayListening(); });
 }
 
 bool ListenSession::begin(bool silently, int exitCode) {
-  {
-    std::lock_guard guard(mutex_);
-    if (stopping_) return false;
-    stopping_ = true;
-    if (silently) announcing_ = false;
-  }
+  if (stopping_) return false;
+  stopping_ = true;
+  if (silently) announcing_ = false;
   processEnd_->watch(services_.timings.meetingWatchdog, [ending = processEnd_, exitCode] { ending->end(exitCode); });
   return true;
-}
-
-void ListenSession::endAfterTeardown(int status, bool done) {
-  launch("vesk.ending", [self = shared_from_this(), status, done] {
-    self->teardown();
-    self->processEnd_->end(status, [&self, done] {
-      if (done) self->services_.lines.writeLast("done");
-    });
-  });
 }
 
 void ListenSession::stop(const std::string& reason) {
   if (!begin(false, 0)) return;
   logRun("meeting", "stop: " + reason);
-  {
-    std::lock_guard announcing(announceMutex_);
-    services_.lines.write("stopped", {{"reason", reason}});
-  }
+  services_.lines.write("stopped", {{"reason", reason}});
   endAfterTeardown(0, true);
 }
 
@@ -347,120 +267,85 @@ void ListenSession::failed(std::exception_ptr error) {
   endAfterTeardown(status, true);
 }
 
-void ListenSession::teardown() {
-  std::shared_ptr<MicCapture> mic;
-  std::shared_ptr<LiveTranscriber> me;
-  std::vector<std::shared_ptr<RepeatingTimer>> timers;
-  std::vector<std::shared_ptr<OtherSide>> sides;
-  {
-    std::lock_guard guard(mutex_);
-    mic = mic_;
-    me = me_;
-    timers = {ticker_, reporter_, levels_};
-    if (them_) sides.push_back(them_);
-    sides.insert(sides.end(), leaving_.begin(), leaving_.end());
+void ListenSession::endAfterTeardown(int status, bool done) {
+  for (auto* timer : {&ticker_, &reporter_, &levels_}) {
+    if (*timer) (*timer)->cancel();
   }
-  for (auto& timer : timers) {
-    if (timer) timer->cancel();
-  }
-  if (mic) mic->stop();
-  std::vector<std::thread> stopping;
-  for (auto& side : sides) stopping.emplace_back([side] { side->stop(); });
-  if (me) me->finish(services_.timings.meetingDrain.count());
-  for (auto& thread : stopping) thread.join();
-  {
-    std::lock_guard guard(mutex_);
-    transcript_.close();
-  }
-  logRun("meeting", "teardown finished");
+  if (mic_) mic_->stop();
+  // The sides drain on their own jobs while the microphone's transcriber drains here; what they
+  // settle meanwhile waits on the loop, and goes into the transcript before it closes.
+  std::vector<std::shared_future<void>> sides;
+  if (them_) sides.push_back(them_->beginStop());
+  for (auto& side : leaving_) sides.push_back(side->beginStop());
+  if (me_) me_->finish(services_.timings.meetingDrain.count());
+  for (auto& side : sides) side.wait();
+  asio::post(services_.loop, [self = shared_from_this(), status, done] {
+    self->transcript_.close();
+    logRun("meeting", "teardown finished");
+    self->processEnd_->end(status, [&self, done] {
+      if (done) self->services_.lines.writeLast("done");
+    });
+  });
 }
 
 void ListenSession::tick() {
+  if (stopping_) return;
   const auto now = Clock::now();
   const Timings& timings = services_.timings;
-  std::optional<std::pair<Clock::time_point, const char*>> deadline;
-  {
-    std::lock_guard guard(mutex_);
-    if (!stopping_) {
-      if (!mic_) lastLineAt_ = now;
-      const auto quietAt = lastLineAt_ + std::chrono::duration_cast<Clock::duration>(timings.meetingQuiet);
-      const auto capAt = startedAt_ + std::chrono::duration_cast<Clock::duration>(timings.meetingCap);
-      deadline = quietAt <= capAt ? std::make_pair(quietAt, "quiet") : std::make_pair(capAt, "cap");
-    }
+  if (!mic_) lastLineAt_ = now;
+  const auto quietAt = lastLineAt_ + std::chrono::duration_cast<Clock::duration>(timings.meetingQuiet);
+  const auto capAt = startedAt_ + std::chrono::duration_cast<Clock::duration>(timings.meetingCap);
+  if (now >= quietAt && quietAt <= capAt) {
+    stop("quiet");
+  } else if (now >= capAt && capAt < quietAt) {
+    stop("cap");
   }
-  if (deadline && now >= deadline->first) stop(deadline->second);
 }
 
 void ListenSession::watchForSelfStop() {
   std::weak_ptr<ListenSession> weak = weak_from_this();
-  auto ticker = RepeatingTimer::start(services_.timings.meetingTick, [weak] {
+  asio::io_context& loop = services_.loop;
+  ticker_ = RepeatingTimer::start(loop.get_executor(), services_.timings.meetingTick, [weak] {
     if (auto self = weak.lock()) self->tick();
   });
-  bool stopping;
-  {
-    std::lock_guard guard(mutex_);
-    ticker_ = ticker;
-    stopping = stopping_;
-  }
-  // An ending that came first may have finished its teardown already.
-  if (stopping) ticker->cancel();
-  services_.platform.sleepNotice->watch([weak] {
-    if (auto self = weak.lock()) self->stop("sleep");
+  // An ending that came first has finished its teardown already.
+  if (stopping_) ticker_->cancel();
+  services_.platform.sleepNotice->watch([weak, &loop] {
+    asio::post(loop, [weak] {
+      if (auto self = weak.lock()) self->stop("sleep");
+    });
   });
 }
 
 void ListenSession::reportSources() {
   std::weak_ptr<ListenSession> weak = weak_from_this();
-  auto reporter = RepeatingTimer::start(services_.timings.meetingReport, [weak] {
+  const auto executor = services_.loop.get_executor();
+  reporter_ = RepeatingTimer::start(executor, services_.timings.meetingReport, [weak] {
     if (auto self = weak.lock()) self->reportOnce();
   });
-  auto levels = reportLevels(
+  levels_ = reportLevels(
+      executor,
       [weak]() -> float {
         auto self = weak.lock();
         if (!self) return 0.0f;
-        std::shared_ptr<MicCapture> mic;
-        std::shared_ptr<OtherSide> them;
-        {
-          std::lock_guard guard(self->mutex_);
-          mic = self->mic_;
-          them = self->them_;
-        }
-        return std::max(mic ? mic->meter().level() : 0.0f, them ? them->level() : 0.0f);
+        return std::max(self->mic_ ? self->mic_->meter().level() : 0.0f,
+                        self->them_ ? self->them_->level() : 0.0f);
       },
       services_.lines, services_.timings.levelInterval);
-  bool stopping;
-  {
-    std::lock_guard guard(mutex_);
-    reporter_ = reporter;
-    levels_ = levels;
-    stopping = stopping_;
-  }
-  if (stopping) {
-    reporter->cancel();
-    levels->cancel();
+  if (stopping_) {
+    reporter_->cancel();
+    levels_->cancel();
   }
 }
 
 void ListenSession::reportOnce() {
-  std::shared_ptr<MicCapture> mic;
-  std::shared_ptr<OtherSide> them;
-  {
-    std::lock_guard guard(mutex_);
-    mic = mic_;
-    them = them_;
-  }
-  if (mic) {
-    nlohmann::json report = mic->meter().report();
+  if (mic_) {
+    nlohmann::json report = mic_->meter().report();
     if (report.contains("calls")) report["buffers"] = report["calls"];
     report.erase("calls");
     logRun("meeting", "mic", report);
   }
-  if (them) {
-    if (auto report = them->report()) logRun("them", "stream", *report);
+  if (them_) {
+    if (auto report = them_->report()) logRun("them", "stream", *report);
   }
-}
-
-bool ListenSession::isStopping() {
-  std::lock_guard guard(mutex_);
-  return stopping_;
 }

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <mutex>
+#include <asio/io_context.hpp>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -29,13 +29,10 @@ struct Timings;
 // to the same file after a pause record. Every ending goes through one once-only switch; a
 // watchdog ends the process a fixed time after the ending began, whatever still runs.
 //
-// Threads: start() on a job of its own; heard() on the transcribers' decoding threads; stop(),
-// quit(), hearThem() from the stdin thread, the signal queue, ticks and the sleep notice;
-// failed() from the start job; timers on the shared pool; endings and side stops on jobs of
-// their own. announceMutex_ is always taken before mutex_ and serialises the announcements that
-// must not follow "stopped" against it. mutex_ guards stopping_, announcing_, lastLineAt_, mic_,
-// me_, them_, leaving_, ticker_, reporter_ and levels_, and is held for the whole of each
-// transcript append. id_, source_, pausedFrom_, startedAt_, the times and fileURL_ never change.
+// Threads: the session's state lives on its loop (the main thread's), which alone runs every
+// method but start(), startThem() and hearThem(); those wait for the sound server and the model
+// on a job of their own and touch the state only through the loop. Workers, timers, the stdin
+// reader, signals and the sleep notice only post to the loop. No mutex.
 class ListenSession : public std::enable_shared_from_this<ListenSession> {
  public:
   using Clock = std::chrono::steady_clock;
@@ -48,6 +45,8 @@ class ListenSession : public std::enable_shared_from_this<ListenSession> {
     std::filesystem::path folder;
     // Ends the process with a status; a test records it instead.
     ListenEnding::End end;
+    // The loop the session's state lives on.
+    asio::io_context& loop;
   };
 
   static std::shared_ptr<ListenSession> make(Services services, std::string id,
@@ -61,17 +60,18 @@ class ListenSession : public std::enable_shared_from_this<ListenSession> {
   const std::filesystem::path& fileURL() const { return fileURL_; }
   std::chrono::system_clock::time_point startedAt() const { return startedWall_; }
 
-  // Builds and starts the microphone's transcriber ("ready"), the microphone, in mode "both" the
-  // other side, then says "listening". A session that began ending meanwhile leaves quietly.
-  // Throws what the transcriber, the microphone or the pause record met.
+  // Off the loop: builds and starts the microphone's transcriber ("ready"), the microphone, in
+  // mode "both" the other side, then says "listening". A session that began ending meanwhile
+  // leaves quietly. Throws what the transcriber, the microphone or the pause record met.
   void start();
   // A result of either side.
   void heard(const std::string& who, const std::string& text, bool isFinal);
 
-  // Starts an other side unless one runs or the session ends; answers whether the side it started
-  // is still the running one. Throws the side's failure (or its time limit).
+  // Off the loop: starts an other side unless one runs or the session ends; answers whether the
+  // side it started is still the running one. Throws the side's failure (or its time limit).
   bool startThem();
-  // The word "hear-them": starts an other side and says so; failures become "error" lines.
+  // Off the loop: the word "hear-them": starts an other side and says so; failures become
+  // "error" lines.
   void hearThem();
 
   // The endings: "stopped", the teardown, "done", status 0.
@@ -85,7 +85,6 @@ class ListenSession : public std::enable_shared_from_this<ListenSession> {
   void watchForSelfStop();
   // The source reports in the run log and the "level" lines.
   void reportSources();
-  bool isStopping();
 
  private:
   ListenSession(Services services, std::string id, std::string source,
@@ -93,17 +92,19 @@ class ListenSession : public std::enable_shared_from_this<ListenSession> {
 
   void settled(const std::string& who, const std::string& text);
   void partial(const std::string& who, const std::string& text);
-  void appendLocked(const nlohmann::json& record);  // with mutex_ held
+  void append(const nlohmann::json& record);
   void sayError(const std::string& message);
-  // Writes the line under announceMutex_ unless the session is stopping; answers whether it did.
+  // Writes the line unless the session is stopping; answers whether it did.
   bool announce(const std::function<void()>& write);
-  bool letGo(const std::shared_ptr<OtherSide>& side);  // with mutex_ held
+  void sayListening();
+  // A result of a transcriber, handed to the loop.
+  std::function<void(const std::string&, bool)> heardOnLoop(const std::string& who);
+  bool letGo(const std::shared_ptr<OtherSide>& side);
   void lost(const std::shared_ptr<OtherSide>& side, std::exception_ptr error);
-  void finish(const std::shared_ptr<OtherSide>& side);
   bool begin(bool silently, int exitCode);
-  // Runs the teardown, then "done" when asked, then the end with the status.
+  // Runs the teardown, then, after the results it drained, "done" when asked and the end with
+  // the status.
   void endAfterTeardown(int status, bool done);
-  void teardown();
   void tick();
   void reportOnce();
 
@@ -114,14 +115,13 @@ class ListenSession : public std::enable_shared_from_this<ListenSession> {
   const Clock::time_point startedAt_ = Clock::now();
   const std::chrono::system_clock::time_point startedWall_ = std::chrono::system_clock::now();
   const std::filesystem::path fileURL_;
-  std::mutex announceMutex_;
-  std::mutex mutex_;
   bool stopping_ = false;
   bool announcing_ = true;
   Clock::time_point lastLineAt_ = startedAt_;
   std::shared_ptr<MicCapture> mic_;
   std::shared_ptr<LiveTranscriber> me_;
   std::shared_ptr<OtherSide> them_;
+  // Sides let go: stopping on their own job, or stopped.
   std::vector<std::shared_ptr<OtherSide>> leaving_;
   DurableFile transcript_;
   std::shared_ptr<RepeatingTimer> ticker_;

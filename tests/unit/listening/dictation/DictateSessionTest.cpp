@@ -18,6 +18,7 @@
 #include "support/Pcm.h"
 #include "support/EventLines.h"
 #include "support/Scratch.h"
+#include "support/LoopThread.h"
 #include "support/SessionEndings.h"
 
 using nlohmann::json;
@@ -42,6 +43,7 @@ class DictateSessionTest : public ::testing::Test {
   }
   ~DictateSessionTest() override {
     endings.settle();  // the fakes outlive every session
+    looper.stop();
     setRunLog(nullptr);
   }
 
@@ -49,7 +51,7 @@ class DictateSessionTest : public ::testing::Test {
     DictateSession::Services services{
         fakes.platform, lines, timings,
         [this](const std::string& text) { console.err(text); },
-        endings.make()};
+        endings.make(), looper.loop()};
     return DictateSession::make(services, quiet, hold, keep);
   }
   // The first ending's status, or -1 when none came in time.
@@ -70,7 +72,10 @@ class DictateSessionTest : public ::testing::Test {
   FakeConsole console;
   LineWriter lines{console};
   Timings timings;
+  LoopThread looper;
   SessionEndings endings;
+  // The stdin reader's and the ticks' way in: the work posted to the session's loop.
+  void onLoop(const std::function<void()>& work) { looper.run(work); }
 };
 
 }  // namespace
@@ -101,7 +106,7 @@ TEST_F(DictateSessionTest, NothingHeardEndsAtTheSilentTime) {
   auto session = make(0.05);
   const auto began = std::chrono::steady_clock::now();
   session->start();
-  session->heard(" \n\t", true);  // empty after trimming: not heard
+  onLoop([&] { session->heard(" \n\t", true); });  // empty after trimming: not heard
   EXPECT_EQ(endStatus(), 0);
   EXPECT_GE(std::chrono::steady_clock::now() - began, 300ms);
   EXPECT_EQ(kinds(), (std::vector<std::string>{"listening", "done"}));
@@ -127,7 +132,7 @@ TEST_F(DictateSessionTest, StopInAKeepModeHandsBackTheSoundBeforeDone) {
   auto session = make(INF, false, true);
   session->start();
   say({1, 1, 0});
-  session->stop();
+  onLoop([&] { session->stop(); });
   EXPECT_EQ(endStatus(), 0);
   auto all = events();
   ASSERT_EQ(kinds(), (std::vector<std::string>{"listening", "partial", "line", "sound", "done"}));
@@ -138,9 +143,9 @@ TEST_F(DictateSessionTest, CancelDropsTheSoundAndLaterEndingsDoNothing) {
   auto session = make(INF, false, true);
   session->start();
   say({0});
-  session->cancel();
-  session->stop();
-  session->cancel();
+  onLoop([&] { session->cancel(); });
+  onLoop([&] { session->stop(); });
+  onLoop([&] { session->cancel(); });
   EXPECT_EQ(endStatus(), 0);
   std::this_thread::sleep_for(50ms);
   EXPECT_EQ(endings.count(), 1u);
@@ -152,7 +157,7 @@ TEST_F(DictateSessionTest, CancelDropsTheSoundAndLaterEndingsDoNothing) {
 
 TEST_F(DictateSessionTest, AStopBeforeTheStartEndsAtOnce) {
   auto session = make(1.5);
-  session->stop();
+  onLoop([&] { session->stop(); });
   EXPECT_EQ(endStatus(), 0);
   EXPECT_EQ(kinds(), std::vector<std::string>{"done"});
   session->start();  // returns without starting the microphone
@@ -174,7 +179,7 @@ TEST_F(DictateSessionTest, HoldModeHoldsEarlySoundUntilTheTranscriberIsReady) {
   say({1, 2, 0});
   EXPECT_EQ(fakes.speechEngine->loads, 1);
   starting.join();
-  session->stop();
+  onLoop([&] { session->stop(); });
   EXPECT_EQ(endStatus(), 0);
   EXPECT_EQ(kinds(), (std::vector<std::string>{"listening", "partial", "partial", "line", "done"}));
   EXPECT_EQ(events()[3]["text"], "Hello world.");
@@ -207,7 +212,7 @@ TEST_F(DictateSessionTest, AHeadsetHoldsListeningBackUntilRealSound) {
   ASSERT_TRUE(fakes.audioInput->deliver(floats(16000, 1, std::vector<float>(1600, 0.1f))));
   std::this_thread::sleep_for(100ms);
   EXPECT_EQ(kinds(), std::vector<std::string>{"listening"});
-  session->cancel();
+  onLoop([&] { session->cancel(); });
   EXPECT_EQ(endStatus(), 0);
 }
 
@@ -221,7 +226,7 @@ TEST_F(DictateSessionTest, ACancelDuringAHoldStartEndsAtOnce) {
     }
   });
   while (!fakes.audioInput->streaming()) std::this_thread::sleep_for(1ms);
-  session->cancel();
+  onLoop([&] { session->cancel(); });
   EXPECT_EQ(endStatus(200ms), 0);
   EXPECT_EQ(kinds().back(), "done");
   EXPECT_EQ(console.stdoutText().find("\"partial\""), std::string::npos);
@@ -246,7 +251,7 @@ TEST_F(DictateSessionTest, EndingsFinishInTimeWhileTheSoundServerHangs) {
       });
       while (fakes.audioInput->recording == recording) std::this_thread::sleep_for(1ms);
       const auto began = std::chrono::steady_clock::now();
-      ending == "cancel" ? session->cancel() : session->stop();
+      onLoop([&] { ending == "cancel" ? session->cancel() : session->stop(); });
       EXPECT_EQ(endStatus(1000ms), 0);
       // A hung start would keep the session forever; the slack only covers a loaded machine
       // running the sanitizer build.
@@ -269,7 +274,7 @@ TEST_F(DictateSessionTest, AShownPhraseEndsAsALineWhenTheDrainRunsOut) {
   session->start();
   say({1, 2, 2, 2, 2, 2, 2, 2});
   std::this_thread::sleep_for(150ms);
-  session->stop();
+  onLoop([&] { session->stop(); });
   EXPECT_EQ(endStatus(), 0);
   std::this_thread::sleep_for(300ms);
   const auto all = events();
@@ -286,7 +291,7 @@ TEST_F(DictateSessionTest, NothingFollowsDoneAfterACancel) {
   auto session = make(INF);
   session->start();
   say({1, 2, 0, 3, 0, 1, 0});
-  session->cancel();
+  onLoop([&] { session->cancel(); });
   EXPECT_EQ(endStatus(), 0);
   std::this_thread::sleep_for(300ms);
   EXPECT_EQ(kinds().back(), "done");

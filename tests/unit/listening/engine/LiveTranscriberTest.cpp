@@ -114,15 +114,20 @@ TEST_F(LiveTranscriberTest, PartialsFollowTheHypothesisAndSilenceClosesTheUttera
                                            {"again", true}}));
 }
 
-TEST_F(LiveTranscriberTest, BuffersBeforeStartAndAfterFinishAreDropped) {
-  auto transcriber = make();
+// The sound of a hold start waits in the queue while the model loads; after finish() nothing
+// is taken.
+TEST_F(LiveTranscriberTest, BuffersBeforeStartWaitAndAfterFinishAreDropped) {
+  auto transcriber = LiveTranscriber::waiting(*fakes.speechEngine, *fakes.audioConverters, lines);
   transcriber->feed(spoken(1));
+  EXPECT_EQ(fakes.speechEngine->loads, 0);
+  EXPECT_THROW(start(*transcriber), ListenFailure);  // no model yet
+  transcriber->load("en_US");
   start(*transcriber);
   transcriber->feed(spoken(0));
   transcriber->finish();
   transcriber->feed(spoken(2));
-  EXPECT_TRUE(heard().empty());
-  EXPECT_EQ(fakes.speechEngine->lastDecoder->processed, 1);
+  EXPECT_EQ(heard(), (std::vector<Result>{{"hello", false}, {"hello", true}}));
+  EXPECT_EQ(fakes.speechEngine->lastDecoder->processed, 2);
 }
 
 TEST_F(LiveTranscriberTest, OneConverterPerInputFormat) {

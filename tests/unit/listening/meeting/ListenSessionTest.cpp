@@ -20,6 +20,7 @@
 #include "main/permissions/Permissions.h"
 #include "support/Pcm.h"
 #include "support/Scratch.h"
+#include "support/LoopThread.h"
 #include "support/SessionEndings.h"
 
 using nlohmann::json;
@@ -42,6 +43,7 @@ class ListenSessionTest : public ::testing::Test {
   }
   ~ListenSessionTest() override {
     endings.settle();  // the fakes outlive every session
+    looper.stop();
     setRunLog(nullptr);
   }
 
@@ -52,7 +54,7 @@ class ListenSessionTest : public ::testing::Test {
                                       LineWriter* writer = nullptr) {
     return ListenSession::make(
         ListenSession::Services{fakes.platform, writer ? *writer : lines, timings, folder(),
-                                endings.make()},
+                                endings.make(), looper.loop()},
         "2024-05-01-093000", source, std::move(pausedFrom));
   }
   int endStatus(std::chrono::milliseconds limit = 3000ms) { return endings.first(limit); }
@@ -84,6 +86,7 @@ class ListenSessionTest : public ::testing::Test {
   FakeConsole console;
   LineWriter lines{console};
   Timings timings;
+  LoopThread looper;
   SessionEndings endings;
 };
 
@@ -91,14 +94,16 @@ class ListenSessionTest : public ::testing::Test {
 
 TEST_F(ListenSessionTest, BothSidesSettleIntoTheTranscriptAndStopEndsWithDone) {
   auto session = make("both");
-  session->reportSources();
+  looper.run([&] { session->reportSources(); });
   session->start();
   for (auto code : {1, 2, 0}) ASSERT_TRUE(fakes.audioInput->deliver(spoken(code)));
   for (auto code : {3, 0}) ASSERT_TRUE(fakes.systemAudio->deliver(spoken(code)));
   ASSERT_TRUE(waitFor("line", 2));
-  session->stop("asked");
-  session->stop("asked");
-  session->quit();
+  looper.run([&] {
+    session->stop("asked");
+    session->stop("asked");
+    session->quit();
+  });
   EXPECT_EQ(endStatus(), 0);
 
   const auto all = events();
@@ -133,9 +138,11 @@ TEST_F(ListenSessionTest, AResumedMeetingAppendsAPauseRecordBeforeItsPhrases) {
                                                       << "\n";
   auto session = make("mic", "2024-05-01T09:45:00Z");
   session->start();
-  session->heard("me", " \n ", true);  // nothing at all
-  session->heard("me", "\t a/b \n", true);
-  session->quit();
+  looper.run([&] {
+    session->heard("me", " \n ", true);  // nothing at all
+    session->heard("me", "\t a/b \n", true);
+    session->quit();
+  });
   EXPECT_EQ(endStatus(), 0);
   const auto records = transcript();
   ASSERT_EQ(records.size(), 3u);
@@ -143,7 +150,7 @@ TEST_F(ListenSessionTest, AResumedMeetingAppendsAPauseRecordBeforeItsPhrases) {
   EXPECT_EQ(records[1]["pause"]["from"], "2024-05-01T09:45:00Z");
   EXPECT_EQ(records[1]["pause"]["to"].get<std::string>().size(), 24u);
   EXPECT_EQ(records[2]["text"], "A/b.");
-  session->heard("me", "after the quit period", true);  // settles, though announced no more
+  looper.run([&] { session->heard("me", "after the quit period", true); });  // settles, unannounced
   EXPECT_EQ(transcript().back()["text"], "After the quit period.");
   EXPECT_EQ(kinds(), (Kinds{"ready", "listening", "line"}));
 }
@@ -153,7 +160,7 @@ TEST_F(ListenSessionTest, AFailedWriteIsReportedAndThePhraseStillShown) {
   std::ofstream(folder()) << "a file where the folder should be";
   setRunLog(nullptr);
   auto session = make("mic");
-  session->heard("them", "lost words", true);
+  looper.run([&] { session->heard("them", "lost words", true); });
   const auto all = events();
   ASSERT_EQ(all.size(), 2u);
   EXPECT_EQ(all[0]["kind"], "error");
@@ -176,17 +183,18 @@ TEST_F(ListenSessionTest, NothingIsAnnouncedAfterStopped) {
     std::promise<int> status;
     auto session = ListenSession::make(
         ListenSession::Services{local.platform, written, timings, folder(),
-                                [&status](int code) { status.set_value(code); }},
+                                [&status](int code) { status.set_value(code); }, looper.loop()},
         "2024-05-01-093000", "both", std::nullopt);
-    auto started = std::async(std::launch::async, [session] {
+    auto started = std::async(std::launch::async, [this, session] {
       try {
         session->start();
       } catch (...) {
-        session->failed(std::current_exception());  // too late to count
+        const auto error = std::current_exception();
+        looper.run([&] { session->failed(error); });  // too late to count
       }
     });
     std::this_thread::sleep_for(100ms);
-    session->stop("asked");
+    looper.run([&] { session->stop("asked"); });
     local.audioInput->answer();
     local.systemAudio->answer();
     started.get();
@@ -217,7 +225,7 @@ TEST_F(ListenSessionTest, ALostSideIsLetGoStoppedAndCanBeHeardAgain) {
   fakes.soundServer->monitor = SoundServer::Access::Allowed;
   session->hearThem();
   session->hearThem();  // one runs already: nothing
-  session->stop("asked");
+  looper.run([&] { session->stop("asked"); });
   EXPECT_EQ(endStatus(), 0);
   const auto all = events();
   ASSERT_EQ(kinds(), (Kinds{"ready", "listening", "listening", "error", "error", "listening",
@@ -245,7 +253,7 @@ TEST_F(ListenSessionTest, ASideThatDoesNotStartInTimeIsLetGoAndStopped) {
     std::this_thread::sleep_for(10ms);
   }
   EXPECT_EQ(fakes.systemAudio->opened, fakes.systemAudio->closed);
-  session->quit();
+  looper.run([&] { session->quit(); });
   EXPECT_EQ(endStatus(), 0);
 }
 
@@ -268,7 +276,7 @@ TEST_F(ListenSessionTest, QuietCapAndSleepStopTheMeetingByThemselves) {
     LineWriter written{out};
     const auto began = std::chrono::steady_clock::now();
     auto session = make("mic", std::nullopt, &written);
-    session->watchForSelfStop();
+    looper.run([&] { session->watchForSelfStop(); });
     session->start();
     std::atomic<bool> ended{false};
     std::thread talker([&] {
@@ -305,7 +313,7 @@ TEST_F(ListenSessionTest, TheWatchdogEndsAnEndingThatHangsWithoutDone) {
   session->start();
   for (int i = 0; i < 40; ++i) ASSERT_TRUE(fakes.audioInput->deliver(spoken(1)));
   const auto began = std::chrono::steady_clock::now();
-  session->stop("asked");
+  asio::post(looper.loop(), [session] { session->stop("asked"); });
   EXPECT_EQ(endStatus(), 0);
   EXPECT_LT(std::chrono::steady_clock::now() - began, 1s);
   const Kinds seen = kinds();
@@ -319,7 +327,8 @@ TEST_F(ListenSessionTest, AFailedStartEndsWithItsStatus) {
     session->start();
     FAIL();
   } catch (...) {
-    session->failed(std::current_exception());
+    const auto error = std::current_exception();
+    looper.run([&] { session->failed(error); });
   }
   EXPECT_EQ(endStatus(), 3);
   EXPECT_EQ(kinds(), (Kinds{"error", "done"}));
