@@ -1,1 +1,0 @@
-vesk_backend(speexdsp PKG speexdsp)
