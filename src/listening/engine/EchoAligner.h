@@ -52,7 +52,7 @@ class EchoAligner {
     double echoHeld = 10.0;
     // How many samples the reference read may stray from where the times place it before a
     // sample is skipped or repeated; a stray of more than a frame is taken at once.
-    std::int64_t slack = 4;
+    std::int64_t slack = 16;
     // A reference frame whose samples all stay within this many steps of zero is silence.
     int silent = 2;
   };

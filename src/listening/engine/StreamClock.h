@@ -13,7 +13,7 @@ class StreamClock {
  public:
   static constexpr double JUMP = 0.05;
   // How long the offset takes to follow a change (its time constant).
-  static constexpr double FOLLOW = 2.0;
+  static constexpr double FOLLOW = 1.0;
 
   explicit StreamClock(double rate) : rate_(rate) {}
 
