@@ -17,10 +17,10 @@
 // microphone and the reference (the sound played, from the default output's monitor) come from
 // two captures, each in chunks of 16 kHz mono 16-bit samples with the time their first sample
 // was captured (seconds on the steady clock, from the server's latency). The reference is kept
-// in a ring of RING seconds; each 10 ms of the microphone goes to the canceller with the
+// in a ring (Settings::ring seconds); each 10 ms of the microphone goes to the canceller with the
 // reference frame played at the same time, less the delay found from speaker to microphone
-// (EchoDelaySearch, every SEARCH_EVERY seconds over SEARCH_WINDOW; the canceller's filter covers
-// the rest). Each stream's times place its samples (StreamClock), so the two clocks' drift is
+// (EchoDelaySearch over the last searchWindow seconds, every searchEvery; the canceller's filter
+// covers the rest, up to its tail). Each stream's times place its samples (StreamClock), so the two clocks' drift is
 // followed: reference samples are skipped or repeated as the times say. While no reference has
 // come, or it has been silent for longer than the canceller's tail, the microphone passes
 // through unchanged and the canceller is not run; while the searches hear no echo (headphones),
