@@ -73,6 +73,7 @@ void PcmBuffer::setFrameLength(std::uint32_t frames) {
 std::optional<PcmBuffer> PcmBuffer::copy() const {
   PcmBuffer copied(format_, frameLength_);
   copied.setFrameLength(frameLength_);
+  copied.capturedAt_ = capturedAt_;
   auto from = buffers();
   auto to = copied.buffers();
   for (std::size_t i = 0; i < from.size() && i < to.size(); ++i) {
@@ -86,6 +87,7 @@ std::optional<PcmBuffer> PcmBuffer::channel0() const {
   const PcmFormat& format = format_;
   PcmBuffer mono(PcmFormat{format.sampleRate, 1, SampleFormat::Float32, false}, frameLength_);
   mono.setFrameLength(frameLength_);
+  mono.capturedAt_ = capturedAt_;
   float* out = mono.samples<float>(0);
   const std::size_t stride = format.interleaved ? format.channels : 1;
   const auto take = [&](const auto* in, float scale) -> bool {

@@ -61,6 +61,12 @@ class PcmBuffer {
   // Points a view at new memory, with a new frame length (the capture path reuses one view).
   void repoint(std::uint32_t frames, std::span<std::byte* const> data);
 
+  // When the first frame was captured, in seconds on the steady clock (std::chrono::steady_clock,
+  // from the sound server's latency), for a monitor when it is played; none when not known.
+  // Copies and channel 0 keep it.
+  std::optional<double> capturedAt() const { return capturedAt_; }
+  void setCapturedAt(std::optional<double> seconds) { capturedAt_ = seconds; }
+
   // A deep copy in the same format; none when a buffer of the list has no memory.
   std::optional<PcmBuffer> copy() const;
   // Channel 0 as mono 32-bit float (integers scaled to -1..1); none for 64-bit float or missing
@@ -88,4 +94,5 @@ class PcmBuffer {
   std::uint32_t frameLength_ = 0;
   std::vector<ChannelBuffer> list_;
   std::unique_ptr<std::byte[]> storage_;
+  std::optional<double> capturedAt_;
 };

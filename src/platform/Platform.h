@@ -11,6 +11,7 @@
 #include "platform/AudioInput.h"
 #include "platform/Clipboard.h"
 #include "platform/Desktop.h"
+#include "platform/EchoCancellers.h"
 #include "platform/IconRenderer.h"
 #include "platform/SecretStore.h"
 #include "platform/SessionBackends.h"
@@ -51,6 +52,8 @@ struct Platform {
   OnDemand<AudioInput> audioInput;
   OnDemand<SpeechEngine> speechEngine;
   OnDemand<AudioConverters> audioConverters;
+  // Throws EchoCancellers::Unavailable from each use while its module cannot be loaded.
+  OnDemand<EchoCancellers> echoCancellers;
   OnDemand<SystemAudio> systemAudio;
   OnDemand<SleepNotice> sleepNotice;
   OnDemand<InputMonitor> inputMonitor;

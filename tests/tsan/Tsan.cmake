@@ -31,6 +31,7 @@ set(TSAN_TESTS
   base/RunLogTest.cpp
   base/SerialQueueTest.cpp
   listening/engine/AudioMeterTest.cpp
+  listening/engine/EchoReferenceTest.cpp
   listening/engine/LiveTranscriberTest.cpp
   listening/engine/OtherSideTest.cpp
   listening/dictation/DictateSessionTest.cpp

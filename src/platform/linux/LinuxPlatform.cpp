@@ -19,15 +19,19 @@
 
 namespace {
 
-// Each backend module and the Debian package that provides the library it wraps.
+// Each backend module and the Debian package that provides the library it wraps. A module the
+// program can do without (optional) does not end the command when it cannot be loaded: the
+// service's maker throws instead.
 struct ModuleSource {
   const char* name;
   const char* package;
+  bool optional = false;
 };
 constexpr ModuleSource MODULES[] = {
     {"pulse", "libpulse0"},
     {"pocketsphinx", "libpocketsphinx3"},
     {"soxr", "libsoxr0"},
+    {"webrtc", "libwebrtc-audio-processing1", true},
     {"gio", "libglib2.0-0"},
     {"ecal", "libecal-2.0-2"},
     {"gdkpixbuf", "libgdk-pixbuf-2.0-0"},
@@ -129,8 +133,11 @@ Platform makeLinuxPlatform(std::function<void(const std::string& message)> unava
   auto modules = std::make_shared<Modules>();
   auto folders = moduleFolders();
   for (const auto& source : MODULES) {
+    // BackendModule throws its message once `unavailable` returns.
+    const BackendModule::Unavailable refused =
+        source.optional ? BackendModule::Unavailable([](const std::string&) {}) : unavailable;
     (*modules)[source.name] =
-        std::make_unique<BackendModule>(source.name, source.package, folders, unavailable);
+        std::make_unique<BackendModule>(source.name, source.package, folders, refused);
   }
   Platform platform;
   attach(platform.soundServer, modules, "pulse", "veskMakeSoundServer");
@@ -138,6 +145,16 @@ Platform makeLinuxPlatform(std::function<void(const std::string& message)> unava
   attach(platform.systemAudio, modules, "pulse", "veskMakeSystemAudio");
   attach(platform.speechEngine, modules, "pocketsphinx", "veskMakeSpeechEngine");
   attach(platform.audioConverters, modules, "soxr", "veskMakeAudioConverters");
+  platform.echoCancellers.makeWith([modules] {
+    EchoCancellers* (*make)() = nullptr;
+    try {
+      make = reinterpret_cast<EchoCancellers* (*)()>(
+          modules->at("webrtc")->entry("veskMakeEchoCancellers"));
+    } catch (const std::runtime_error& refused) {
+      throw EchoCancellers::Unavailable(refused.what());
+    }
+    return std::unique_ptr<EchoCancellers>(make());
+  });
   attach(platform.accessibility, modules, "gio", "veskMakeAccessibility");
   attach(platform.desktop, modules, "gio", "veskMakeDesktop");
   attach(platform.appCatalog, modules, "gio", "veskMakeAppCatalog");

@@ -1,6 +1,7 @@
 #include "platform/linux/pulse/PulseCaptureStream.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <stdexcept>
 
@@ -53,8 +54,11 @@ PulseCaptureStream::PulseCaptureStream(PulseMainLoop& loop, const std::string& s
   pa_buffer_attr attributes;
   std::memset(&attributes, 0xff, sizeof attributes);
   attributes.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(20000, &spec));
-  const auto flags =
-      static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
+  // The server's timing, kept up to date, gives each buffer the time its first frame was
+  // captured.
+  const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE |
+                                                    PA_STREAM_INTERPOLATE_TIMING |
+                                                    PA_STREAM_AUTO_TIMING_UPDATE);
   const char* device = source.empty() ? nullptr : source.c_str();
   if (pa_stream_connect_record(stream_.get(), device, &attributes, flags) < 0) {
     std::string problem = loop_.lastError();
@@ -96,9 +100,23 @@ void PulseCaptureStream::stateChanged() {
   }
 }
 
+std::optional<double> PulseCaptureStream::readTime() const {
+  // The latency of a record stream is how long ago the first frame not yet read was captured;
+  // a monitor's is negative until what it carries is played.
+  pa_usec_t latency = 0;
+  int negative = 0;
+  if (pa_stream_get_latency(stream_.get(), &latency, &negative) != 0) return std::nullopt;
+  const double now =
+      std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  const double seconds = static_cast<double>(latency) / 1e6;
+  return negative ? now + seconds : now - seconds;
+}
+
 void PulseCaptureStream::readable() {
   if (!stream_) return;
   const std::size_t frameBytes = sizeof(float) * format_.channels;
+  const std::optional<double> readFrom = readTime();
+  std::size_t read = 0;  // frames read (holes included) since readFrom
   while (pa_stream_readable_size(stream_.get()) > 0) {
     const void* data = nullptr;
     std::size_t bytes = 0;
@@ -106,9 +124,16 @@ void PulseCaptureStream::readable() {
     // A hole (no data) is skipped: the buffers carry only what was recorded.
     const auto* in = static_cast<const float*>(data);
     std::size_t frames = data ? bytes / frameBytes : 0;
+    if (!data) read += bytes / frameBytes;
     while (frames > 0) {
+      if (filled_ == 0) {
+        view_.setCapturedAt(readFrom ? std::optional<double>(*readFrom + static_cast<double>(read) /
+                                                                            format_.sampleRate)
+                                     : std::nullopt);
+      }
       const std::uint32_t take =
           static_cast<std::uint32_t>(std::min<std::size_t>(frames, framesPerBuffer_ - filled_));
+      read += take;
       std::memcpy(block_.data() + std::size_t{filled_} * format_.channels, in,
                   std::size_t{take} * frameBytes);
       filled_ += take;

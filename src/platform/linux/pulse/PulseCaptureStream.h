@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,8 @@ class PulseMainLoop;
 
 // One record stream of a source, in 32-bit float at the source's rate and channel count. The
 // server hands over small fragments; they are gathered into buffers of framesPerBuffer frames
-// before the handler sees them. A stream that fails (its source went away) calls failed.
+// before the handler sees them, each with the time its first frame was captured (from the
+// server's latency). A stream that fails (its source went away) calls failed.
 //
 // Threads: built and destroyed on any thread but the loop's; the read and state callbacks run
 // on the loop thread, which owns block_, filled_ and view_.
@@ -32,6 +34,9 @@ class PulseCaptureStream : public CaptureStream {
   };
 
   void readable();
+  // When the first frame not yet read was captured, on the steady clock; none before the
+  // server's first timing.
+  std::optional<double> readTime() const;
   void stateChanged();
 
   PulseMainLoop& loop_;

@@ -1,0 +1,177 @@
+#include "listening/engine/EchoAligner.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <exception>
+
+namespace {
+
+std::int64_t samplesOf(double seconds) {
+  return static_cast<std::int64_t>(std::llround(seconds * EchoAligner::RATE));
+}
+
+}  // namespace
+
+EchoAligner::EchoAligner(std::unique_ptr<EchoCanceller> canceller, FaultHandler onFault,
+                         const Settings& settings)
+    : settings_(settings),
+      onFault_(std::move(onFault)),
+      ring_(static_cast<std::size_t>(samplesOf(settings.ring))),
+      canceller_(std::move(canceller)),
+      played_(FRAME),
+      cleaned_(FRAME),
+      history_(static_cast<std::size_t>(samplesOf(settings.searchWindow))),
+      search_(RATE, settings.maxDelay) {}
+
+void EchoAligner::reference(std::span<const std::int16_t> samples, std::optional<double> captured) {
+  if (samples.empty()) return;
+  std::lock_guard guard(mutex_);
+  const auto size = static_cast<std::int64_t>(ring_.size());
+  const std::int64_t gap = referenceClock_.place(referenceEnd_, captured,
+                                                 static_cast<std::int64_t>(samples.size()));
+  // Nothing was played in a gap: the ring keeps silence for it, so that the indices keep time.
+  for (std::int64_t i = std::max<std::int64_t>(0, gap - size); i < gap; ++i) {
+    ring_[static_cast<std::size_t>((referenceEnd_ + i) % size)] = 0;
+  }
+  referenceEnd_ += gap;
+  for (const std::int16_t sample : samples) {
+    ring_[static_cast<std::size_t>(referenceEnd_++ % size)] = sample;
+  }
+}
+
+void EchoAligner::mic(std::span<const std::int16_t> samples, std::optional<double> captured,
+                      std::vector<std::int16_t>& out) {
+  micEnd_ += micClock_.place(micEnd_, captured, static_cast<std::int64_t>(samples.size()));
+  micEnd_ += static_cast<std::int64_t>(samples.size());
+  std::int64_t index = micEnd_ - static_cast<std::int64_t>(pending_.size() + samples.size());
+  std::size_t used = 0;
+  if (!pending_.empty()) {
+    used = std::min(samples.size(), FRAME - pending_.size());
+    pending_.insert(pending_.end(), samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(used));
+    if (pending_.size() < FRAME) return;
+    frame(pending_, index, out);
+    pending_.clear();
+    index += FRAME;
+  }
+  for (; samples.size() - used >= FRAME; used += FRAME, index += FRAME) {
+    frame(samples.subspan(used, FRAME), index, out);
+  }
+  pending_.assign(samples.begin() + static_cast<std::ptrdiff_t>(used), samples.end());
+}
+
+std::optional<std::int64_t> EchoAligner::referenceFor(std::int64_t index, double lag) const {
+  const auto micTime = micClock_.timeOf(index);
+  const auto anyReferenceTime = referenceClock_.timeOf(0);
+  // Streams without times start together; with times on one side only, nothing can be matched.
+  if (!micTime && !anyReferenceTime) return index - samplesOf(lag);
+  if (!micTime || !anyReferenceTime) return std::nullopt;
+  const auto at = referenceClock_.indexAt(*micTime - lag);
+  return static_cast<std::int64_t>(std::llround(*at));
+}
+
+bool EchoAligner::copyReference(std::int64_t from, std::span<std::int16_t> to) const {
+  const auto size = static_cast<std::int64_t>(ring_.size());
+  const std::int64_t oldest = std::max<std::int64_t>(0, referenceEnd_ - size);
+  bool known = false;
+  for (std::size_t i = 0; i < to.size(); ++i) {
+    const std::int64_t at = from + static_cast<std::int64_t>(i);
+    const bool kept = at >= oldest && at < referenceEnd_;
+    to[i] = kept ? ring_[static_cast<std::size_t>(at % size)] : 0;
+    known = known || kept;
+  }
+  return known;
+}
+
+void EchoAligner::frame(std::span<const std::int16_t> mic, std::int64_t index,
+                        std::vector<std::int16_t>& out) {
+  const auto historySize = static_cast<std::int64_t>(history_.size());
+  for (std::size_t i = 0; i < FRAME; ++i) {
+    history_[static_cast<std::size_t>((index + static_cast<std::int64_t>(i)) % historySize)] = mic[i];
+  }
+  bool known = false;
+  {
+    std::lock_guard guard(mutex_);
+    if (const auto target = referenceFor(index, delay_)) {
+      known = copyReference(steer(*target), played_);
+    } else {
+      readAt_.reset();
+    }
+  }
+  const bool sound = known && std::any_of(played_.begin(), played_.end(), [this](std::int16_t s) {
+                       return std::abs(s) > settings_.silent;
+                     });
+  if (sound) {
+    quietFor_ = 0;
+  } else if (quietFor_ >= 0) {
+    quietFor_ += static_cast<std::int64_t>(FRAME);
+  }
+  // After the reference falls silent its echo still rings for the canceller's tail.
+  const bool ringing = quietFor_ >= 0 && quietFor_ <= samplesOf(canceller_ ? canceller_->tail() : 0);
+  // Until a first echo is heard the canceller waits, so that it learns the room with the
+  // reference where the echo is.
+  cancelling_ = canceller_ && ringing && found_;
+  if (!cancelling_) {
+    out.insert(out.end(), mic.begin(), mic.end());
+    if (canceller_ && ringing && sound) follow(index + static_cast<std::int64_t>(FRAME));
+    return;
+  }
+  try {
+    canceller_->process(mic, played_, cleaned_);
+  } catch (const std::exception& failure) {
+    canceller_.reset();
+    cancelling_ = false;
+    out.insert(out.end(), mic.begin(), mic.end());
+    if (onFault_) onFault_(failure.what());
+    return;
+  }
+  if (sound) follow(index + static_cast<std::int64_t>(FRAME));
+  // The canceller learns the room all along, but its sound is used only while an echo is heard:
+  // with headphones the microphone stays as it was.
+  const bool echo = echoAt_ && index - *echoAt_ <= samplesOf(settings_.echoHeld);
+  const auto& kept = echo ? std::span<const std::int16_t>(cleaned_) : mic;
+  out.insert(out.end(), kept.begin(), kept.end());
+}
+
+std::int64_t EchoAligner::steer(std::int64_t target) {
+  // The reference is read on from where the last frame ended; the times' jitter would otherwise
+  // skip or repeat a sample every few frames, and each one upsets the canceller's filter.
+  if (!readAt_ || std::abs(target - *readAt_) > static_cast<std::int64_t>(FRAME)) {
+    readAt_ = target;
+  } else if (target - *readAt_ > settings_.slack) {
+    ++*readAt_;  // the reference's clock runs fast: one sample is skipped
+  } else if (*readAt_ - target > settings_.slack) {
+    --*readAt_;  // or slow: one is repeated
+  }
+  const std::int64_t from = *readAt_;
+  *readAt_ += static_cast<std::int64_t>(FRAME);
+  return from;
+}
+
+void EchoAligner::follow(std::int64_t end) {
+  const auto window = static_cast<std::int64_t>(history_.size());
+  if (end < window || end < nextSearch_) return;
+  nextSearch_ = end + samplesOf(settings_.searchEvery);
+  searchMic_.resize(history_.size());
+  for (std::int64_t i = 0; i < window; ++i) {
+    searchMic_[static_cast<std::size_t>(i)] = history_[static_cast<std::size_t>((end - window + i) % window)];
+  }
+  const std::int64_t longest = samplesOf(settings_.maxDelay);
+  searchReference_.resize(static_cast<std::size_t>(window + longest));
+  {
+    std::lock_guard guard(mutex_);
+    const auto last = referenceFor(end, 0);
+    if (!last) return;
+    copyReference(*last - window - longest, searchReference_);
+  }
+  const auto found = search_.search(searchMic_, searchReference_);
+  if (!found) return;
+  echoAt_ = end;
+  // Once a delay is in use, two searches in a row must agree before the canceller's reference
+  // moves: each move makes its filter learn the room again.
+  const bool confirmed = !found_ || (candidate_ && std::abs(found->delay - *candidate_) <= settings_.agree);
+  candidate_ = found->delay;
+  const double start = std::max(0.0, found->delay - settings_.lead);
+  if (confirmed && (!found_ || std::abs(start - delay_) > settings_.shift)) delay_ = start;
+  found_ = found_ || confirmed;
+}

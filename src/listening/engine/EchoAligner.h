@@ -1,0 +1,127 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "listening/engine/EchoDelaySearch.h"
+#include "listening/engine/StreamClock.h"
+#include "platform/EchoCanceller.h"
+
+// Takes the echo of the computer's own sound out of the microphone's sound in a meeting. The
+// microphone and the reference (the sound played, from the default output's monitor) come from
+// two captures, each in chunks of 16 kHz mono 16-bit samples with the time their first sample
+// was captured (seconds on the steady clock, from the server's latency). The reference is kept
+// in a ring (Settings::ring seconds); each 10 ms of the microphone goes to the canceller with the
+// reference frame played at the same time, less the delay found from speaker to microphone
+// (EchoDelaySearch over the last searchWindow seconds, every searchEvery; the canceller's filter
+// covers the rest, up to its tail). Each stream's times place its samples (StreamClock), so the two clocks' drift is
+// followed: reference samples are skipped or repeated as the times say. While no reference has
+// come, or it has been silent for longer than the canceller's tail, the microphone passes
+// through unchanged and the canceller is not run; while the searches hear no echo (headphones),
+// the canceller runs but the microphone still passes through unchanged. A canceller that fails is told once to
+// onFault, and the microphone passes through from then on.
+//
+// Threads: reference() from the reference's thread (a capture thread or the other side's worker);
+// mic() from the microphone's worker ("vesk.me"), which alone owns the canceller, the
+// microphone's clock, its pending samples and the search. mutex_ guards the ring, its clock and
+// its count; mic() copies what it needs out under it and runs the canceller after.
+class EchoAligner {
+ public:
+  static constexpr double RATE = EchoCanceller::SAMPLE_RATE;
+  static constexpr std::size_t FRAME = EchoCanceller::FRAME;
+
+  struct Settings {
+    double ring = 4.0;          // seconds of reference kept
+    double maxDelay = 0.3;      // the longest speaker-to-microphone delay looked for
+    double searchWindow = 1.0;  // seconds of the microphone compared
+    double searchEvery = 0.25;  // seconds of the microphone between two searches
+    // How far ahead of the echo the canceller's reference starts, so that an echo a little
+    // early still falls inside its filter.
+    double lead = 0.02;
+    // The first delay found is taken; a later one when two searches in a row agree within
+    // `agree`, and it differs from the one in use by more than `shift`.
+    double agree = 0.003;
+    double shift = 0.01;
+    // How long the canceller's sound is used after the last search that heard an echo.
+    double echoHeld = 10.0;
+    // How many samples the reference read may stray from where the times place it before a
+    // sample is skipped or repeated; a stray of more than a frame is taken at once.
+    std::int64_t slack = 16;
+    // A reference frame whose samples all stay within this many steps of zero is silence.
+    int silent = 2;
+  };
+  using FaultHandler = std::function<void(const std::string& message)>;
+
+  EchoAligner(std::unique_ptr<EchoCanceller> canceller, FaultHandler onFault,
+              const Settings& settings);
+  EchoAligner(std::unique_ptr<EchoCanceller> canceller, FaultHandler onFault)
+      : EchoAligner(std::move(canceller), std::move(onFault), Settings{}) {}
+  EchoAligner(const EchoAligner&) = delete;
+  EchoAligner& operator=(const EchoAligner&) = delete;
+
+  // Keeps the samples of the sound played; `captured` is when its first sample was played
+  // (none: right after the chunk before). Returns at once.
+  void reference(std::span<const std::int16_t> samples, std::optional<double> captured);
+  // Takes the microphone's samples and appends to `out` those of each whole 10 ms frame now
+  // complete, without the echo; the rest waits for the next call (at most one frame of delay).
+  // `captured` is when the first sample was captured (none: right after the chunk before).
+  void mic(std::span<const std::int16_t> samples, std::optional<double> captured,
+           std::vector<std::int16_t>& out);
+
+  // The delay in use from the reference to the start of the canceller's filter, in seconds.
+  double delay() const { return delay_; }
+  // Whether the canceller ran on the last frame (false while it rests).
+  bool cancelling() const { return cancelling_; }
+
+ private:
+  // What the microphone's frame needs of the reference, copied out under the lock.
+  struct Played {
+    bool known = false;  // some of the frame's span was in the ring
+    bool sound = false;  // and not all of it silent
+  };
+
+  void frame(std::span<const std::int16_t> mic, std::int64_t index, std::vector<std::int16_t>& out);
+  // Copies the reference from `from` (index, with fraction rounded) into `to`; zeros where the
+  // ring has nothing. Under mutex_.
+  bool copyReference(std::int64_t from, std::span<std::int16_t> to) const;
+  // The reference index played at the microphone's sample `index`, less the delay in use.
+  std::optional<std::int64_t> referenceFor(std::int64_t index, double lag) const;
+  void follow(std::int64_t index);
+  // Where the frame's reference is read from, for the `target` the times give; moves on by a
+  // frame. Under mutex_ (it reads nothing guarded, but runs between the reads that are).
+  std::int64_t steer(std::int64_t target);
+
+  const Settings settings_;
+  const FaultHandler onFault_;
+
+  mutable std::mutex mutex_;
+  std::vector<std::int16_t> ring_;
+  std::int64_t referenceEnd_ = 0;  // samples ever kept, gaps included
+  StreamClock referenceClock_{RATE};
+
+  // The microphone's worker's own.
+  std::unique_ptr<EchoCanceller> canceller_;
+  StreamClock micClock_{RATE};
+  std::int64_t micEnd_ = 0;  // samples ever taken
+  std::vector<std::int16_t> pending_;
+  std::vector<std::int16_t> played_;
+  std::vector<std::int16_t> cleaned_;
+  std::vector<std::int16_t> history_;  // the last searchWindow seconds of the microphone, a ring
+  std::vector<std::int16_t> searchMic_;
+  std::vector<std::int16_t> searchReference_;
+  EchoDelaySearch search_;
+  std::int64_t nextSearch_ = 0;
+  std::optional<double> candidate_;
+  bool found_ = false;  // whether delay_ came from a search
+  std::optional<std::int64_t> echoAt_;
+  std::optional<std::int64_t> readAt_;  // where the next frame's reference starts  // the microphone's index when an echo was last heard
+  std::int64_t quietFor_ = -1;  // samples of silent or missing reference; -1 before any sound
+  double delay_ = 0;
+  bool cancelling_ = false;
+};

@@ -1,0 +1,33 @@
+#include "listening/engine/StreamClock.h"
+
+#include <algorithm>
+#include <cmath>
+
+std::int64_t StreamClock::place(std::int64_t index, std::optional<double> captured,
+                                std::int64_t samples) {
+  if (!captured) return 0;
+  const double at = static_cast<double>(index) / rate_;
+  if (!offset_) {
+    offset_ = *captured - at;
+    return 0;
+  }
+  const double late = *captured - (*offset_ + at);
+  if (late > JUMP) return static_cast<std::int64_t>(std::llround(late * rate_));
+  if (late < -JUMP) {
+    offset_ = *captured - at;
+    return 0;
+  }
+  const double share = std::min(1.0, static_cast<double>(samples) / (FOLLOW * rate_));
+  *offset_ += share * late;
+  return 0;
+}
+
+std::optional<double> StreamClock::timeOf(std::int64_t index) const {
+  if (!offset_) return std::nullopt;
+  return *offset_ + static_cast<double>(index) / rate_;
+}
+
+std::optional<double> StreamClock::indexAt(double time) const {
+  if (!offset_) return std::nullopt;
+  return (time - *offset_) * rate_;
+}

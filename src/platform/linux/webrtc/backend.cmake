@@ -1,0 +1,1 @@
+vesk_backend(webrtc PKG webrtc-audio-processing)

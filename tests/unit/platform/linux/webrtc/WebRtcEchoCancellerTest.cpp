@@ -1,0 +1,22 @@
+#include "platform/linux/webrtc/WebRtcEchoCanceller.h"
+
+#include <gtest/gtest.h>
+
+#include "support/EchoScene.h"
+
+namespace {
+
+using namespace echo_scene;
+
+// Speech played at half level through a reverberant room: the echo is 25 dB down or more from
+// the third second on, wherever the speaker is and however its clock runs.
+TEST(WebRtcEchoCanceller, TakesTheEchoOfSpeechOutOfTheMicrophone) {
+  for (const Room room : {Room{0.06, 0}, Room{0.2, 0}, Room{0.06, 100}}) {
+    const Scene scene = sceneOf(room);
+    ASSERT_FALSE(scene.mic.empty()) << "sox or the test recordings are missing";
+    EXPECT_GE(lossDb(scene.mic, cancelled(scene, std::make_unique<WebRtcEchoCanceller>()), 2), 25)
+        << room.delay << " s, " << room.ppm << " ppm";
+  }
+}
+
+}  // namespace
