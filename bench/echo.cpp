@@ -46,6 +46,22 @@ std::string heard(PocketSphinxDecoder& decoder, const std::vector<std::int16_t>&
   return words.append(" ").append(decoder.endUtterance());
 }
 
+// How much of the near-end speech the output keeps, in dB (0: all of it): the output's share
+// along the speech from `from` seconds on, at the lag (up to 20 ms) the canceller delays it by.
+inline double keptDb(const std::vector<std::int16_t>& near, const std::vector<std::int16_t>& out,
+                     double from) {
+  double best = 1e-6;
+  for (std::size_t lag = 0; lag <= 320; lag += 16) {
+    double along = 0, self = 1e-9;
+    for (auto i = static_cast<std::size_t>(from * 16000); i + lag < std::min(near.size(), out.size()); ++i) {
+      along += double(out[i + lag]) * near[i];
+      self += double(near[i]) * near[i];
+    }
+    best = std::max(best, along / self);
+  }
+  return 20 * std::log10(best);
+}
+
 struct Candidate {
   const char* name;
   std::function<std::unique_ptr<EchoCanceller>()> make;

@@ -42,7 +42,6 @@ struct Room {
 
 struct Scene {
   std::vector<std::int16_t> reference;  // what the computer played
-  std::vector<std::int16_t> echo;       // what of it the microphone heard
   std::vector<std::int16_t> near;       // the user's own speech, as the microphone heard it
   std::vector<std::int16_t> mic;        // echo + near + noise
   double ppm = 0;
@@ -59,19 +58,19 @@ inline Scene sceneOf(const Room& room) {
   char effects[160];
   std::snprintf(effects, sizeof effects, "vol 0.5 reverb 50 50 60 pad %.3f speed %.7f rate 16000",
                 room.delay, 1 + room.ppm * 1e-6);
-  scene.echo = room.echo ? sox(THEIRS, effects) : std::vector<std::int16_t>{};
+  auto echo = room.echo ? sox(THEIRS, effects) : std::vector<std::int16_t>{};
   const auto mine = room.nearTalk ? sox(MINE) : std::vector<std::int16_t>{};
   const auto from = static_cast<std::size_t>(NEAR_FROM * 16000);
   const std::size_t length = std::max(scene.reference.size(), mine.empty() ? 0 : from + mine.size());
   scene.reference.resize(length);
-  scene.echo.resize(length);
+  echo.resize(length);
   scene.near.assign(length, 0);
   std::copy(mine.begin(), mine.end(), scene.near.begin() + (mine.empty() ? 0 : long(from)));
   std::mt19937 random(7);
   std::normal_distribution<double> noise(0, 8);
-  scene.mic.resize(scene.reference.size());
+  scene.mic.resize(length);
   for (std::size_t i = 0; i < scene.mic.size(); ++i) {
-    const double value = scene.echo[i] + scene.near[i] + noise(random);
+    const double value = echo[i] + scene.near[i] + noise(random);
     scene.mic[i] = static_cast<std::int16_t>(std::clamp(std::lround(value), -32768L, 32767L));
   }
   return scene;
@@ -102,27 +101,9 @@ inline double power(const std::vector<std::int16_t>& samples, std::size_t from, 
 
 // How much quieter the output is than the input from `from` seconds on, in dB: the echo return
 // loss enhancement when the input is echo alone.
-inline double lossDb(const std::vector<std::int16_t>& in, const std::vector<std::int16_t>& out,
-                     double from, double to = 1e9) {
+inline double lossDb(const std::vector<std::int16_t>& in, const std::vector<std::int16_t>& out, double from) {
   const auto a = static_cast<std::size_t>(from * 16000);
-  const auto b = static_cast<std::size_t>(std::min(to * 16000, double(out.size())));
-  return 10 * std::log10(power(in, a, b) / power(out, a, b));
-}
-
-// How much of the near-end speech the output keeps, in dB (0: all of it): the output's share
-// along the speech from `from` seconds on, at the lag (up to 20 ms) the canceller delays it by.
-inline double keptDb(const std::vector<std::int16_t>& near, const std::vector<std::int16_t>& out,
-                     double from) {
-  double best = 1e-6;
-  for (std::size_t lag = 0; lag <= 320; lag += 16) {
-    double along = 0, self = 1e-9;
-    for (auto i = static_cast<std::size_t>(from * 16000); i + lag < std::min(near.size(), out.size()); ++i) {
-      along += double(out[i + lag]) * near[i];
-      self += double(near[i]) * near[i];
-    }
-    best = std::max(best, along / self);
-  }
-  return 20 * std::log10(best);
+  return 10 * std::log10(power(in, a, out.size()) / power(out, a, out.size()));
 }
 
 }  // namespace echo_scene
