@@ -52,6 +52,8 @@ struct Timings {
   Seconds meetingReport{15.0};
   Seconds meetingWatchdog{5.0};
   Seconds otherSideStartLimit{20.0};
+  // listen meeting mic: the start limit of the computer's sound recorded for the echo canceller.
+  Seconds echoReferenceStartLimit{5.0};
   Seconds meetingDrain{3.0};
   // listen hold-key: the hold delay; from the paste keystroke to the clipboard's restore; the
   // trust poll; one question to an application's accessibility; the exit after input ended;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fakes/FakeEchoCancellers.h"
 #include "fakes/FakeAppBus.h"
 #include "fakes/FakeAppCatalog.h"
 #include "fakes/FakeIconRenderer.h"
@@ -150,6 +151,7 @@ struct FakePlatform {
   FakeInputMonitor* inputMonitor;
   FakeClipboard* clipboard;
   FakeFocusReader* focusReader;
+  FakeEchoCancellers* echoCancellers;
   Platform platform;
 
   FakePlatform() {
@@ -176,5 +178,6 @@ struct FakePlatform {
     platform.inputMonitor.reset(inputMonitor = new FakeInputMonitor);
     platform.clipboard.reset(clipboard = new FakeClipboard);
     platform.focusReader.reset(focusReader = new FakeFocusReader);
+    platform.echoCancellers.reset(echoCancellers = new FakeEchoCancellers);
   }
 };

@@ -90,6 +90,7 @@ struct LiveTranscriber::Decoding {
 
   std::unique_ptr<SpeechDecoder> decoder;  // set by load(), before the worker starts
   StreamConverter converter;  // the worker's alone
+  Stage stage;                // set before the worker starts, then the worker's alone
   ResultHandler onResult;
   std::thread thread;
   std::mutex mutex;  // guards ended, closed, delivering, shown
@@ -274,13 +275,23 @@ void LiveTranscriber::decode(const std::shared_ptr<Decoding>& decoding, Input& i
   StreamConverter& converter = decoding->converter;
   // Long quiet is not decoded at all.
   SpeechGate gate(converter.format().sampleRate);
+  std::optional<double> capturedAt;  // the time of the buffer in the converter, until passed on
+  std::vector<std::int16_t> staged;
   const auto hear = [&](const PcmBuffer& ready) {
     const auto* samples = ready.samples<std::int16_t>(0);
     if (!samples || ready.frameLength() == 0) return;
-    gate.pass(std::span<const std::int16_t>(samples, ready.frameLength()), inUtterance, decode);
+    std::span<const std::int16_t> sound(samples, ready.frameLength());
+    if (decoding->stage) {
+      staged.clear();
+      decoding->stage(sound, std::exchange(capturedAt, std::nullopt), staged);
+      sound = staged;
+      if (sound.empty()) return;
+    }
+    gate.pass(sound, inUtterance, decode);
   };
   try {
     while (auto buffer = input.pop()) {
+      capturedAt = buffer->capturedAt();
       try {
         const auto outcome = converter.convert(std::move(*buffer), hear);
         if (outcome == StreamConverter::Outcome::NoConverter) {
@@ -307,6 +318,8 @@ void LiveTranscriber::decode(const std::shared_ptr<Decoding>& decoding, Input& i
   }
   decoding->changed.notify_all();
 }
+
+void LiveTranscriber::setStage(Stage stage) { decoding_->stage = std::move(stage); }
 
 void LiveTranscriber::feed(const PcmBuffer& buffer) {
   if (buffer.frameLength() == 0) return;

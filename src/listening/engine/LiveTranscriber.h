@@ -4,7 +4,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "platform/PcmBuffer.h"
 
@@ -34,6 +36,12 @@ std::string trimmed(const std::string& text);
 class LiveTranscriber : public std::enable_shared_from_this<LiveTranscriber> {
  public:
   using ResultHandler = std::function<void(const std::string& text, bool isFinal)>;
+  // A step on the worker between the converter and the speech gate: gets the recogniser's sound
+  // with the time its first sample was captured (none: right after the sound before) and
+  // appends what goes on to the decoder to `out` (a meeting's echo canceller on "me"; on "them",
+  // the canceller's reference, passed on unchanged).
+  using Stage = std::function<void(std::span<const std::int16_t> sound,
+                                   std::optional<double> capturedAt, std::vector<std::int16_t>& out)>;
 
   static constexpr double DRAIN_SECONDS = 3.0;
   // How often the running hypothesis is asked for: every 0.1 s of 16 kHz audio.
@@ -59,6 +67,8 @@ class LiveTranscriber : public std::enable_shared_from_this<LiveTranscriber> {
   // Opens the input and starts the voice's worker, named worker ("vesk.me", "vesk.them").
   // Throws ListenFailure when already running or finished.
   void start(ResultHandler onResult, const char* worker = "vesk.decode");
+  // Sets the stage, before start().
+  void setStage(Stage stage);
   // Hands one captured buffer over; returns at once. Held before start(), dropped after finish().
   void feed(const PcmBuffer& buffer);
   // Ends the input (the converter's tail included) and lets the decoder work through what it

@@ -12,9 +12,11 @@ std::shared_ptr<OtherSide> OtherSide::make(Platform& platform, LineWriter& lines
 OtherSide::OtherSide(Platform& platform, LineWriter& lines, EndHandler onEnd, double drainSeconds)
     : platform_(platform), lines_(lines), onEnd_(std::move(onEnd)), drainSeconds_(drainSeconds) {}
 
-std::optional<nlohmann::json> OtherSide::start(LiveTranscriber::ResultHandler onResult) {
+std::optional<nlohmann::json> OtherSide::start(LiveTranscriber::ResultHandler onResult,
+                                               LiveTranscriber::Stage stage) {
   auto transcriber = LiveTranscriber::make(*platform_.speechEngine, *platform_.audioConverters,
                                            lines_, speechLocaleIdentifier());
+  if (stage) transcriber->setStage(std::move(stage));
   transcriber->start(std::move(onResult), "vesk.them");
   std::weak_ptr<OtherSide> weak = weak_from_this();
   auto stream = SystemAudioStream::make(

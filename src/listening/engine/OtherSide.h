@@ -34,7 +34,9 @@ class OtherSide : public std::enable_shared_from_this<OtherSide> {
   // Builds and starts the transcriber, then the stream; the stream's start report, or nothing
   // when a stop came first. Throws what the transcriber or the stream met; after a failed stream
   // start the owner stops the side.
-  std::optional<nlohmann::json> start(LiveTranscriber::ResultHandler onResult);
+  // The stage, if any, sees the side's sound on its worker (the echo canceller's reference).
+  std::optional<nlohmann::json> start(LiveTranscriber::ResultHandler onResult,
+                                      LiveTranscriber::Stage stage = {});
   // Stops the stream and drains the transcriber at the same time, on a job of the side's own;
   // the future is ready when both have ended. Safe at any time, any number of times.
   std::shared_future<void> beginStop();

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "listening/engine/EchoAligner.h"
+#include "listening/engine/EchoReference.h"
 #include "listening/engine/ListenFailure.h"
 #include "listening/engine/LiveTranscriber.h"
 #include "listening/engine/MicCapture.h"
@@ -28,6 +30,9 @@
 namespace {
 
 constexpr char COULDNT_HEAR[] = "Couldn\u2019t hear the Mac\u2019s sound: ";
+constexpr char NO_ECHO_CANCELLING[] =
+    "Couldn\u2019t take the other side\u2019s voice out of the microphone, so it may be "
+    "transcribed as yours too: ";
 
 std::string description(const std::exception_ptr& error) {
   try {
@@ -84,10 +89,18 @@ void ListenSession::start() {
   asio::io_context& loop = services_.loop;
   auto me = LiveTranscriber::make(*platform.speechEngine, *platform.audioConverters, lines,
                                   speechLocaleIdentifier());
-  const bool going = onLoop(loop, [this, &lines, &me] {
+  std::string echoProblem;
+  auto echo = makeEcho(echoProblem);
+  if (echo) {
+    me->setStage([echo](std::span<const std::int16_t> sound, std::optional<double> capturedAt,
+                        std::vector<std::int16_t>& out) { echo->mic(sound, capturedAt, out); });
+  }
+  const bool going = onLoop(loop, [this, &lines, &me, &echo, &echoProblem] {
     if (!announce([&lines] { lines.write("ready"); })) return false;
     me->start(heardOnLoop("me"), "vesk.me");
     me_ = me;
+    echo_ = echo;
+    if (!echo) echoFailed(echoProblem);
     return true;
   });
   if (!going) return;
@@ -102,6 +115,7 @@ void ListenSession::start() {
   });
   if (!hearing) return;
   mic->start([me](const PcmBuffer& buffer) { me->feed(buffer); });
+  if (echo && source_ != "both") startEchoReference(echo);
   if (source_ == "both") {
     try {
       startThem();
@@ -184,16 +198,27 @@ bool ListenSession::startThem() {
         });
       },
       services_.timings.meetingDrain.count());
-  const bool mine = onLoop(loop, [this, &side] {
+  std::shared_ptr<EchoAligner> echo;
+  const bool mine = onLoop(loop, [this, &side, &echo] {
     if (stopping_ || them_) return false;
     them_ = side;
+    // In mode "both" what the other side plays is the canceller's reference.
+    if (source_ == "both") echo = echo_;
     return true;
   });
   if (!mine) return false;
   logRun("them", "starting");
   try {
+    LiveTranscriber::Stage reference;
+    if (echo) {
+      reference = [echo](std::span<const std::int16_t> sound, std::optional<double> capturedAt,
+                         std::vector<std::int16_t>& out) {
+        echo->reference(sound, capturedAt);
+        out.assign(sound.begin(), sound.end());
+      };
+    }
     auto info = within(services_.timings.otherSideStartLimit,
-                       [side, heard = heardOnLoop("them")] { return side->start(heard); });
+                       [side, heard = heardOnLoop("them"), reference] { return side->start(heard, reference); });
     if (info) logRun("them", "started", *info);
     return onLoop(loop, [this, &side] { return them_ == side && !stopping_; });
   } catch (...) {
@@ -201,6 +226,50 @@ bool ListenSession::startThem() {
     side->stop();
     throw;
   }
+}
+
+std::shared_ptr<EchoAligner> ListenSession::makeEcho(std::string& problem) {
+  try {
+    auto canceller = services_.platform.echoCancellers->make();
+    return std::make_shared<EchoAligner>(
+        std::move(canceller), [weak = weak_from_this(), &loop = services_.loop](const std::string& why) {
+          asio::post(loop, [weak, why] {
+            if (auto self = weak.lock()) self->echoFailed(why);
+          });
+        });
+  } catch (const std::exception& error) {
+    problem = error.what();
+    return nullptr;
+  }
+}
+
+void ListenSession::startEchoReference(const std::shared_ptr<EchoAligner>& echo) {
+  if (!systemAudioAllowedNow(services_.platform)) {
+    logRun("echo", "off: the computer\u2019s sound may not be recorded");
+    return;
+  }
+  auto reference = std::make_shared<EchoReference>(*services_.platform.systemAudio, echo);
+  const bool mine = onLoop(services_.loop, [this, &reference] {
+    if (stopping_) return false;
+    echoReference_ = reference;
+    return true;
+  });
+  if (!mine) return;
+  try {
+    reference->start(services_.timings.echoReferenceStartLimit);
+    logRun("echo", "on, its reference the computer\u2019s sound recorded for it alone");
+  } catch (...) {
+    reference->stop();
+    const std::string why = explain(std::current_exception());
+    onLoop(services_.loop, [this, &why] { echoFailed(why); });
+  }
+}
+
+void ListenSession::echoFailed(const std::string& why) {
+  if (echoFailed_) return;
+  echoFailed_ = true;
+  logRun("echo", "off: " + why);
+  announce([this, &why] { services_.lines.write("error", {{"message", NO_ECHO_CANCELLING + why}}); });
 }
 
 bool ListenSession::letGo(const std::shared_ptr<OtherSide>& side) {
@@ -272,6 +341,7 @@ void ListenSession::endAfterTeardown(int status, bool done) {
     if (*timer) (*timer)->cancel();
   }
   if (mic_) mic_->stop();
+  if (echoReference_) echoReference_->stop();
   // The sides drain on their own jobs while the microphone's transcriber drains here; what they
   // settle meanwhile waits on the loop, and goes into the transcript before it closes.
   std::vector<std::shared_future<void>> sides;

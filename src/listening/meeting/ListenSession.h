@@ -14,6 +14,8 @@
 #include "base/DurableFile.h"
 #include "base/ListenEnding.h"
 
+class EchoAligner;
+class EchoReference;
 class LineWriter;
 class LiveTranscriber;
 class MicCapture;
@@ -32,7 +34,9 @@ struct Timings;
 // Threads: the session's state lives on its loop (the main thread's), which alone runs every
 // method but start(), startThem() and hearThem(); those wait for the sound server and the model
 // on a job of their own and touch the state only through the loop. Workers, timers, the stdin
-// reader, signals and the sleep notice only post to the loop. No mutex.
+// reader, signals and the sleep notice only post to the loop. No mutex. The microphone's sound
+// passes an echo canceller before its decoder; its reference is the other side's sound in mode
+// "both", and in mode "mic" the computer's sound recorded for it alone.
 class ListenSession : public std::enable_shared_from_this<ListenSession> {
  public:
   using Clock = std::chrono::steady_clock;
@@ -97,6 +101,12 @@ class ListenSession : public std::enable_shared_from_this<ListenSession> {
   // Writes the line unless the session is stopping; answers whether it did.
   bool announce(const std::function<void()>& write);
   void sayListening();
+  // Off the loop: the echo canceller of "me", or none (and why) when it can't be had.
+  std::shared_ptr<EchoAligner> makeEcho(std::string& problem);
+  // Off the loop, in mode "mic": the computer's sound recorded for the canceller alone.
+  void startEchoReference(const std::shared_ptr<EchoAligner>& echo);
+  // The meeting goes on without the canceller: one "error" line, and the run log.
+  void echoFailed(const std::string& why);
   // A result of a transcriber, handed to the loop.
   std::function<void(const std::string&, bool)> heardOnLoop(const std::string& who);
   bool letGo(const std::shared_ptr<OtherSide>& side);
@@ -121,6 +131,9 @@ class ListenSession : public std::enable_shared_from_this<ListenSession> {
   std::shared_ptr<MicCapture> mic_;
   std::shared_ptr<LiveTranscriber> me_;
   std::shared_ptr<OtherSide> them_;
+  std::shared_ptr<EchoAligner> echo_;
+  std::shared_ptr<EchoReference> echoReference_;
+  bool echoFailed_ = false;
   // Sides let go: stopping on their own job, or stopped.
   std::vector<std::shared_ptr<OtherSide>> leaving_;
   DurableFile transcript_;

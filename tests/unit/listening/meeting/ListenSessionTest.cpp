@@ -334,6 +334,39 @@ TEST_F(ListenSessionTest, AFailedStartEndsWithItsStatus) {
   EXPECT_EQ(kinds(), (Kinds{"error", "done"}));
 }
 
+// The echo canceller: in mode "mic" the computer's sound is recorded for it alone and closed at the
+// end; a canceller that can't be had is one "error" line, and the meeting goes on without it.
+TEST_F(ListenSessionTest, TheEchoCancellerRunsOrTheMeetingGoesOnWithoutIt) {
+  for (const bool unavailable : {false, true}) {
+    SCOPED_TRACE(unavailable ? "unavailable" : "available");
+    endings.clear();
+    fakes.echoCancellers->unavailable = unavailable;
+    const int opened = fakes.systemAudio->opened;
+    FakeConsole out;
+    LineWriter written{out};
+    auto session = make("mic", std::nullopt, &written);
+    session->start();
+    looper.run([&] { session->stop("asked"); });
+    EXPECT_EQ(endStatus(), 0);
+    Kinds seen;
+    for (const auto& event : eventsBesidesLevels(out.stdoutText())) seen.push_back(event["kind"]);
+    const std::string log = logText();
+    if (unavailable) {
+      EXPECT_EQ(seen, (Kinds{"ready", "error", "listening", "stopped", "done"}));
+      EXPECT_NE(out.stdoutText().find("so it may be transcribed as yours too: libwebrtc"), std::string::npos);
+      EXPECT_NE(log.find(" echo off: libwebrtc"), std::string::npos) << log;
+      EXPECT_EQ(fakes.systemAudio->opened, opened);
+    } else {
+      EXPECT_EQ(seen, (Kinds{"ready", "listening", "stopped", "done"}));
+      EXPECT_NE(log.find(" echo on, its reference"), std::string::npos) << log;
+      EXPECT_EQ(fakes.systemAudio->opened, opened + 1);
+      EXPECT_EQ(fakes.systemAudio->closed, fakes.systemAudio->opened);
+    }
+    session.reset();
+    endings.settle();
+  }
+}
+
 TEST(MeetingIdentityTest, TheFirstLineNamesTheMeeting) {
   auto identity = meetingIdentity(R"({"id":"2024-05-01-093000","other":1})");
   ASSERT_TRUE(identity);
