@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/LineWriter.h"
+#include "listening/engine/DecodeBatch.h"
 #include "listening/engine/ListenFailure.h"
 #include "listening/engine/NeedsDownload.h"
 #include "listening/engine/SpeechGate.h"
@@ -263,12 +264,17 @@ void LiveTranscriber::decode(const std::shared_ptr<Decoding>& decoding, Input& i
     }
   };
   StreamConverter& converter = decoding->converter;
-  // Long quiet is not decoded at all.
+  // Long quiet is not decoded at all; sound goes in in larger pieces while it goes on.
   SpeechGate gate(converter.format().sampleRate);
+  DecodeBatch batch(converter.format().sampleRate);
+  const DecodeBatch::Decode toDecoder = decode;
+  const SpeechGate::Decode batched = [&](std::span<const std::int16_t> samples, bool loud) {
+    batch.add(samples, loud, toDecoder);
+  };
   const auto hear = [&](const PcmBuffer& ready) {
     const auto* samples = ready.samples<std::int16_t>(0);
     if (!samples || ready.frameLength() == 0) return;
-    gate.pass(std::span<const std::int16_t>(samples, ready.frameLength()), inUtterance, decode);
+    gate.pass(std::span<const std::int16_t>(samples, ready.frameLength()), inUtterance, batched);
   };
   try {
     while (auto buffer = input.pop()) {
@@ -285,6 +291,7 @@ void LiveTranscriber::decode(const std::shared_ptr<Decoding>& decoding, Input& i
     }
     if (!input.wasCancelled()) {
       converter.flush(hear);  // what the converter still holds is the end of the last words
+      batch.flush(toDecoder);
       decoding->deliver(decoder.endUtterance(), true);
     }
   } catch (const std::exception& error) {
