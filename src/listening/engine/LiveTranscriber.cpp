@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/LineWriter.h"
+#include "listening/engine/DecodeBatch.h"
 #include "listening/engine/ListenFailure.h"
 #include "listening/engine/NeedsDownload.h"
 #include "listening/engine/SpeechGate.h"
@@ -273,8 +274,13 @@ void LiveTranscriber::decode(const std::shared_ptr<Decoding>& decoding, Input& i
     }
   };
   StreamConverter& converter = decoding->converter;
-  // Long quiet is not decoded at all.
+  // Long quiet is not decoded at all; sound goes in in larger pieces while it goes on.
   SpeechGate gate(converter.format().sampleRate);
+  DecodeBatch batch(converter.format().sampleRate);
+  const DecodeBatch::Decode toDecoder = decode;
+  const SpeechGate::Decode batched = [&](std::span<const std::int16_t> samples, bool loud) {
+    batch.add(samples, loud, toDecoder);
+  };
   std::optional<double> capturedAt;  // the time of the buffer in the converter, until passed on
   std::vector<std::int16_t> staged;
   const auto hear = [&](const PcmBuffer& ready) {
@@ -287,7 +293,7 @@ void LiveTranscriber::decode(const std::shared_ptr<Decoding>& decoding, Input& i
       sound = staged;
       if (sound.empty()) return;
     }
-    gate.pass(sound, inUtterance, decode);
+    gate.pass(sound, inUtterance, batched);
   };
   try {
     while (auto buffer = input.pop()) {
@@ -305,6 +311,7 @@ void LiveTranscriber::decode(const std::shared_ptr<Decoding>& decoding, Input& i
     }
     if (!input.wasCancelled()) {
       converter.flush(hear);  // what the converter still holds is the end of the last words
+      batch.flush(toDecoder);
       decoding->deliver(decoder.endUtterance(), true);
     }
   } catch (const std::exception& error) {

@@ -4,18 +4,21 @@
 #include <deque>
 #include <functional>
 #include <span>
+#include <utility>
 
 // In front of a decoder, so that long quiet is not decoded at all. A block is quiet when its
 // level stays within 12 dB of the quietest level heard lately (the room), or below -60 dBFS. The
 // gate closes only once the decoder, out of speech, has been given QUIET_SECONDS of quiet since
 // the last sound, so it still hears where the speech ended and settles the phrase as soon as
-// ever. While closed it keeps the last PRE_ROLL_SECONDS, which go in ahead of the sound that
+// ever. A block is loud when its level is 12 dB over the quiet line and over -34 dBFS. While closed it keeps the last PRE_ROLL_SECONDS, which go in ahead of the sound that
 // opens it, so no word loses its start.
 //
 // Threads: the voice's worker alone.
 class SpeechGate {
  public:
-  using Decode = std::function<void(std::span<const std::int16_t> samples)>;
+  // loud: whether the samples are well over quiet (speech clearly goes on; the kept quiet before
+  // sound counts as loud), rather than quiet or near it, where speech may be ending.
+  using Decode = std::function<void(std::span<const std::int16_t> samples, bool loud)>;
 
   static constexpr double QUIET_SECONDS = 0.6;
   static constexpr double PRE_ROLL_SECONDS = 0.3;
@@ -28,7 +31,8 @@ class SpeechGate {
   void pass(std::span<const std::int16_t> samples, bool inSpeech, const Decode& decode);
 
  private:
-  bool quiet(std::span<const std::int16_t> samples);
+  // The block's level against the room's: whether it is quiet, and whether it is loud.
+  std::pair<bool, bool> judge(std::span<const std::int16_t> samples);
 
   const std::size_t quietSamples_;
   const std::size_t preRollSamples_;

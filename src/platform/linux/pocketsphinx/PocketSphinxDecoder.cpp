@@ -2,8 +2,6 @@
 
 #include <pocketsphinx.h>
 #include <ps_search.h>
-#include <sphinxbase/ngram_model.h>
-#include <sphinxbase/err.h>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -15,6 +13,7 @@
 #include <string_view>
 #include <unordered_set>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -52,48 +51,59 @@ PocketSphinxDecoder::Tuning PocketSphinxDecoder::liveTuning() {
 PocketSphinxDecoder::PocketSphinxDecoder(const std::filesystem::path& folder,
                                          const std::string& acousticModel,
                                          const std::string& languageModel,
-                                         const std::string& dictionary, const Tuning& tuning) {
-  static std::once_flag quiet;
-  // The library logs every step of a load on standard error, which belongs to the parent app.
-  std::call_once(quiet, [] { err_set_logfp(nullptr); });
+                                         const std::string& dictionary, const Tuning& tuning)
+    : PocketSphinxDecoder(folder, acousticModel,
+                          std::make_shared<PocketSphinxLanguageModel>((folder / languageModel).string()),
+                          dictionary, tuning) {}
+
+PocketSphinxDecoder::PocketSphinxDecoder(const std::filesystem::path& folder,
+                                         const std::string& acousticModel,
+                                         std::shared_ptr<PocketSphinxLanguageModel> languageModel,
+                                         const std::string& dictionary, const Tuning& tuning)
+    : languageModel_(std::move(languageModel)) {
+  // The library's log is off since the language model loaded.
   const std::string hmm = (folder / acousticModel).string();
-  const std::string lm = (folder / languageModel).string();
   const std::string dict = (folder / dictionary).string();
   const std::string postSpeech = std::to_string(tuning.postSpeechFrames);
   const char* passes = tuning.secondPasses ? "yes" : "no";
   const std::string maxActive = std::to_string(tuning.maxActiveHmms);
-  // The language model first, with an empty dictionary; then only the pronunciations of the
-  // words it knows.
-  config_.reset(cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.c_str(), "-lm", lm.c_str(),
-                            "-dict", "/dev/null", "-vad_postspeech", postSpeech.c_str(),
-                            "-fwdflat", passes, "-bestpath", passes, "-maxhmmpf",
-                            maxActive.c_str(), static_cast<char*>(nullptr)));
+  // The acoustic model with an empty dictionary and no search; then only the pronunciations of
+  // the words the language model knows, and the search over them.
+  config_.reset(cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.c_str(), "-dict", "/dev/null",
+                            "-vad_postspeech", postSpeech.c_str(), "-fwdflat", passes,
+                            "-bestpath", passes, "-maxhmmpf", maxActive.c_str(),
+                            static_cast<char*>(nullptr)));
   if (!config_) throw std::runtime_error("PocketSphinx refused its settings for " + folder.string());
   decoder_.reset(ps_init(config_.get()));
   if (!decoder_) throw std::runtime_error("PocketSphinx couldn’t load the model in " + folder.string());
   loadKnownWords(dict);
+  useLanguageModel();
+}
+
+PocketSphinxDecoder::~PocketSphinxDecoder() {
+  // Releasing the search releases its hold on the shared model.
+  std::lock_guard turn(languageModel_->turns());
+  decoder_.reset();
+}
+
+void PocketSphinxDecoder::useLanguageModel() {
+  static constexpr const char* SEARCH = "words";
+  std::lock_guard turn(languageModel_->turns());
+  if (ps_set_lm(decoder_.get(), SEARCH, languageModel_->model()) < 0 ||
+      ps_set_search(decoder_.get(), SEARCH) < 0) {
+    throw std::runtime_error("PocketSphinx couldn’t search with its language model");
+  }
 }
 
 void PocketSphinxDecoder::loadKnownWords(const std::string& dictionary) {
   // The dictionary has about 135 000 pronunciations, the language model 72 500 words: a word the
   // model doesn't know can never be recognised, and leaving its pronunciations out saves about
   // 13 MB. They are copied to an in-memory file that the decoder then loads.
-  ngram_model_t* models = ps_get_lm(decoder_.get(), ps_get_search(decoder_.get()));
-  if (!models) throw std::runtime_error("PocketSphinx has no language model");
   FileDescriptor known(memfd_create("vesk-dictionary", MFD_CLOEXEC));
   if (known.get() < 0) throw std::runtime_error("couldn’t make the speech dictionary’s file");
   {
-    // The decoder holds its language models as a set; the words are those of its members.
-    std::unordered_set<std::string_view> words;
-    for (ngram_model_set_iter_t* member = ngram_model_set_iter(models); member;
-         member = ngram_model_set_iter_next(member)) {
-      const char* name = nullptr;
-      ngram_model_t* model = ngram_model_set_iter_model(member, &name);
-      const std::uint32_t count = ngram_model_get_counts(model)[0];
-      for (std::uint32_t wid = 0; wid < count; ++wid) {
-        if (const char* word = ngram_word(model, static_cast<std::int32_t>(wid))) words.insert(word);
-      }
-    }
+    const std::vector<std::string> modelWords = languageModel_->words();
+    const std::unordered_set<std::string_view> words(modelWords.begin(), modelWords.end());
     std::ifstream in(dictionary);
     if (!in) throw std::runtime_error("couldn’t read the speech dictionary " + dictionary);
     std::string kept;
@@ -115,11 +125,13 @@ void PocketSphinxDecoder::loadKnownWords(const std::string& dictionary) {
 }
 
 void PocketSphinxDecoder::startUtterance() {
+  std::lock_guard turn(languageModel_->turns());
   if (ps_start_utt(decoder_.get()) < 0) throw std::runtime_error("PocketSphinx couldn’t start an utterance");
 }
 
 void PocketSphinxDecoder::process(std::span<const std::int16_t> samples) {
   if (samples.empty()) return;
+  std::lock_guard turn(languageModel_->turns());
   if (ps_process_raw(decoder_.get(), samples.data(), samples.size(), FALSE, FALSE) < 0) {
     throw std::runtime_error("PocketSphinx couldn’t decode the audio");
   }
@@ -128,11 +140,14 @@ void PocketSphinxDecoder::process(std::span<const std::int16_t> samples) {
 bool PocketSphinxDecoder::inSpeech() { return ps_get_in_speech(decoder_.get()) != 0; }
 
 std::string PocketSphinxDecoder::hypothesis() {
+  std::lock_guard turn(languageModel_->turns());
   const char* words = ps_get_hyp(decoder_.get(), nullptr);
   return words ? words : "";
 }
 
 std::string PocketSphinxDecoder::endUtterance() {
+  std::unique_lock turn(languageModel_->turns());
   if (ps_end_utt(decoder_.get()) < 0) throw std::runtime_error("PocketSphinx couldn’t end an utterance");
+  turn.unlock();
   return hypothesis();
 }

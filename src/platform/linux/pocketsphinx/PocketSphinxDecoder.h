@@ -4,12 +4,16 @@
 #include <memory>
 
 #include "platform/SpeechDecoder.h"
+#include "platform/linux/pocketsphinx/PocketSphinxLanguageModel.h"
 
 struct cmd_ln_s;
 struct ps_decoder_s;
 
 // One PocketSphinx decoder over a model folder (acoustic model, language model, dictionary). Only
-// the dictionary's words that the language model knows are loaded.
+// the dictionary's words that the language model knows are loaded. The language model may be
+// shared with other decoders: every call that scores words takes the model's turn.
+//
+// Threads: one at a time (the voice's worker); the model's turns guard what it shares.
 class PocketSphinxDecoder : public SpeechDecoder {
  public:
   // The settings that trade the wait for a line against accuracy and work.
@@ -32,6 +36,11 @@ class PocketSphinxDecoder : public SpeechDecoder {
   PocketSphinxDecoder(const std::filesystem::path& folder, const std::string& acousticModel,
                       const std::string& languageModel, const std::string& dictionary,
                       const Tuning& tuning = liveTuning());
+  // Over a language model already loaded, which it keeps.
+  PocketSphinxDecoder(const std::filesystem::path& folder, const std::string& acousticModel,
+                      std::shared_ptr<PocketSphinxLanguageModel> languageModel,
+                      const std::string& dictionary, const Tuning& tuning = liveTuning());
+  ~PocketSphinxDecoder() override;
 
   void startUtterance() override;
   void process(std::span<const std::int16_t> samples) override;
@@ -44,11 +53,13 @@ class PocketSphinxDecoder : public SpeechDecoder {
     void operator()(cmd_ln_s* config) const;
   };
   void loadKnownWords(const std::string& dictionary);
+  void useLanguageModel();
 
   struct DecoderFree {
     void operator()(ps_decoder_s* decoder) const;
   };
 
+  const std::shared_ptr<PocketSphinxLanguageModel> languageModel_;
   std::unique_ptr<cmd_ln_s, ConfigFree> config_;
   std::unique_ptr<ps_decoder_s, DecoderFree> decoder_;
 };

@@ -6,6 +6,7 @@
 
 #include "platform/XdgFolders.h"
 #include "platform/linux/pocketsphinx/PocketSphinxDecoder.h"
+#include "platform/linux/pocketsphinx/PocketSphinxLanguageModel.h"
 
 namespace {
 
@@ -90,6 +91,20 @@ std::unique_ptr<SpeechDecoder> PocketSphinxEngine::load(const std::string& local
   const Model* model = modelFor(locale);
   auto folder = modelFolder(locale);
   if (!model || !folder) throw std::runtime_error("The speech model for " + locale + " isn’t installed");
-  return std::make_unique<PocketSphinxDecoder>(*folder, model->acousticModel, model->languageModel,
+  return std::make_unique<PocketSphinxDecoder>(*folder, model->acousticModel,
+                                               languageModel(*folder / model->languageModel),
                                                model->dictionary);
+}
+
+std::shared_ptr<PocketSphinxLanguageModel> PocketSphinxEngine::languageModel(
+    const std::filesystem::path& file) {
+  // Loading under the lock makes a second decoder wait for the first one's model, not load its own.
+  std::lock_guard guard(mutex_);
+  auto& kept = languageModels_[file];
+  auto model = kept.lock();
+  if (!model) {
+    model = std::make_shared<PocketSphinxLanguageModel>(file.string());
+    kept = model;
+  }
+  return model;
 }

@@ -14,14 +14,17 @@ std::vector<std::int16_t> block(std::int16_t level) { return std::vector<std::in
 TEST(SpeechGate, LongQuietIsNotDecodedAndTheSoundBeforeSpeechComesFirst) {
   SpeechGate gate(16000);
   std::vector<std::int16_t> decoded;
-  auto decode = [&](std::span<const std::int16_t> samples) {
+  std::vector<bool> loud;  // per decoded sample
+  auto decode = [&](std::span<const std::int16_t> samples, bool isLoud) {
     decoded.insert(decoded.end(), samples.begin(), samples.end());
+    loud.insert(loud.end(), samples.size(), isLoud);
   };
   gate.pass(block(3000), true, decode);
   // The decoder hears the quiet after speech until it has had 0.6 s of it out of speech.
   for (int i = 0; i < 10; ++i) gate.pass(block(10), true, decode);
   for (int i = 0; i < 30; ++i) gate.pass(block(10), false, decode);
   EXPECT_EQ(decoded.size(), 41u * 320);
+  EXPECT_FALSE(loud.back());
   // Then nothing, however long the quiet lasts...
   for (int i = 0; i < 100; ++i) gate.pass(block(10 + i % 2), false, decode);
   EXPECT_EQ(decoded.size(), 41u * 320);
@@ -30,4 +33,6 @@ TEST(SpeechGate, LongQuietIsNotDecodedAndTheSoundBeforeSpeechComesFirst) {
   ASSERT_EQ(decoded.size(), 41u * 320 + 4800 + 320);
   EXPECT_EQ(decoded[41 * 320 + 4799], 11);
   EXPECT_EQ(decoded.back(), 3000);
+  EXPECT_TRUE(loud[41 * 320]);  // the kept quiet leads into the sound
+  EXPECT_TRUE(loud.back());
 }
