@@ -22,7 +22,7 @@ class FakeEchoCancellers : public EchoCancellers {
   };
 
   std::unique_ptr<EchoCanceller> make() override {
-    if (unavailable) throw Unavailable("libwebrtc-audio-processing isn\u2019t installed");
+    if (unavailable) throw Unavailable("libspeexdsp isn\u2019t installed");
     ++made;
     auto canceller = std::make_unique<Canceller>();
     canceller->failing = failing;

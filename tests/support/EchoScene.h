@@ -49,16 +49,20 @@ struct Scene {
 
 inline const std::string THEIRS = DATA + "0920.wav " + DATA + "0880.wav";
 inline const std::string MINE = DATA + "0870.wav";
-inline constexpr double NEAR_FROM = 3.0;
+// The meeting has run this long, in silence, when the other side first speaks.
+inline constexpr double LEAD = 1.0;
+inline constexpr double NEAR_FROM = LEAD + 3.0;
 
 inline Scene sceneOf(const Room& room) {
   Scene scene;
   scene.ppm = room.ppm;
   scene.reference = sox(THEIRS);
+  scene.reference.insert(scene.reference.begin(), static_cast<std::size_t>(LEAD * 16000), 0);
   char effects[160];
   std::snprintf(effects, sizeof effects, "vol 0.5 reverb 50 50 60 pad %.3f speed %.7f rate 16000",
                 room.delay, 1 + room.ppm * 1e-6);
   auto echo = room.echo ? sox(THEIRS, effects) : std::vector<std::int16_t>{};
+  if (room.echo) echo.insert(echo.begin(), static_cast<std::size_t>(LEAD * 16000), 0);
   const auto mine = room.nearTalk ? sox(MINE) : std::vector<std::int16_t>{};
   const auto from = static_cast<std::size_t>(NEAR_FROM * 16000);
   const std::size_t length = std::max(scene.reference.size(), mine.empty() ? 0 : from + mine.size());

@@ -22,7 +22,7 @@ EchoAligner::EchoAligner(std::unique_ptr<EchoCanceller> canceller, FaultHandler 
       played_(FRAME),
       cleaned_(FRAME),
       history_(static_cast<std::size_t>(samplesOf(settings.searchWindow))),
-      search_(RATE, settings.maxDelay) {}
+      search_(RATE, settings.maxAhead + settings.maxDelay) {}
 
 void EchoAligner::reference(std::span<const std::int16_t> samples, std::optional<double> captured) {
   if (samples.empty()) return;
@@ -42,22 +42,29 @@ void EchoAligner::reference(std::span<const std::int16_t> samples, std::optional
 
 void EchoAligner::mic(std::span<const std::int16_t> samples, std::optional<double> captured,
                       std::vector<std::int16_t>& out) {
-  micEnd_ += micClock_.place(micEnd_, captured, static_cast<std::int64_t>(samples.size()));
-  micEnd_ += static_cast<std::int64_t>(samples.size());
-  std::int64_t index = micEnd_ - static_cast<std::int64_t>(pending_.size() + samples.size());
-  std::size_t used = 0;
-  if (!pending_.empty()) {
-    used = std::min(samples.size(), FRAME - pending_.size());
-    pending_.insert(pending_.end(), samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(used));
-    if (pending_.size() < FRAME) return;
-    frame(pending_, index, out);
+  const std::int64_t gap = micClock_.place(micEnd_, captured, static_cast<std::int64_t>(samples.size()));
+  if (gap > 0) {
+    // What waits goes out before the gap, as it is.
+    out.insert(out.end(), pending_.begin(), pending_.end());
     pending_.clear();
-    index += FRAME;
+    micEnd_ += gap;
   }
-  for (; samples.size() - used >= FRAME; used += FRAME, index += FRAME) {
-    frame(samples.subspan(used, FRAME), index, out);
+  micEnd_ += static_cast<std::int64_t>(samples.size());
+  pending_.insert(pending_.end(), samples.begin(), samples.end());
+  std::int64_t index = micEnd_ - static_cast<std::int64_t>(pending_.size());
+  std::size_t used = 0;
+  for (; pending_.size() - used >= FRAME; used += FRAME, index += FRAME) {
+    // An echo ahead of its sound, by the streams' times, waits for that sound, up to maxAhead.
+    if (delay_ < 0 && !referenceCame(index) && micEnd_ - index < samplesOf(settings_.maxAhead)) break;
+    frame(std::span<const std::int16_t>(pending_).subspan(used, FRAME), index, out);
   }
-  pending_.assign(samples.begin() + static_cast<std::ptrdiff_t>(used), samples.end());
+  pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(used));
+}
+
+bool EchoAligner::referenceCame(std::int64_t index) const {
+  std::lock_guard guard(mutex_);
+  const auto last = referenceFor(index + static_cast<std::int64_t>(FRAME), delay_);
+  return !last || *last <= referenceEnd_;
 }
 
 std::optional<std::int64_t> EchoAligner::referenceFor(std::int64_t index, double lag) const {
@@ -98,6 +105,15 @@ void EchoAligner::frame(std::span<const std::int16_t> mic, std::int64_t index,
       readAt_.reset();
     }
   }
+  if (!known && delay_ < 0 && found_) {
+    // The echo was found ahead of its sound by the two streams' times, and now the sound it
+    // would need has not come: the times have moved (the output's latency changed). The echo
+    // is looked for afresh.
+    found_ = false;
+    delay_ = 0;
+    candidate_.reset();
+    readAt_.reset();
+  }
   const bool sound = known && std::any_of(played_.begin(), played_.end(), [this](std::int16_t s) {
                        return std::abs(s) > settings_.silent;
                      });
@@ -126,6 +142,7 @@ void EchoAligner::frame(std::span<const std::int16_t> mic, std::int64_t index,
     return;
   }
   if (sound) follow(index + static_cast<std::int64_t>(FRAME));
+  suppressor_.apply(played_, cleaned_);
   // The canceller learns the room all along, but its sound is used only while an echo is heard:
   // with headphones the microphone stays as it was.
   const bool echo = echoAt_ && index - *echoAt_ <= samplesOf(settings_.echoHeld);
@@ -148,30 +165,55 @@ std::int64_t EchoAligner::steer(std::int64_t target) {
   return from;
 }
 
-void EchoAligner::follow(std::int64_t end) {
-  const auto window = static_cast<std::int64_t>(history_.size());
-  if (end < window || end < nextSearch_) return;
-  nextSearch_ = end + samplesOf(settings_.searchEvery);
-  searchMic_.resize(history_.size());
+std::optional<EchoDelaySearch::Found> EchoAligner::searchBefore(std::int64_t end, std::int64_t window) {
+  const auto kept = static_cast<std::int64_t>(history_.size());
+  searchMic_.resize(static_cast<std::size_t>(window));
   for (std::int64_t i = 0; i < window; ++i) {
-    searchMic_[static_cast<std::size_t>(i)] = history_[static_cast<std::size_t>((end - window + i) % window)];
+    searchMic_[static_cast<std::size_t>(i)] = history_[static_cast<std::size_t>((end - window + i) % kept)];
   }
+  // The search's lags run from maxAhead before the microphone's time to maxDelay after it.
+  const std::int64_t ahead = samplesOf(settings_.maxAhead);
   const std::int64_t longest = samplesOf(settings_.maxDelay);
-  searchReference_.resize(static_cast<std::size_t>(window + longest));
+  searchReference_.resize(static_cast<std::size_t>(window + ahead + longest));
   {
     std::lock_guard guard(mutex_);
     const auto last = referenceFor(end, 0);
-    if (!last) return;
+    if (!last) return std::nullopt;
     copyReference(*last - window - longest, searchReference_);
   }
-  const auto found = search_.search(searchMic_, searchReference_);
+  auto found = search_.search(searchMic_, searchReference_);
+  if (found) found->delay -= settings_.maxAhead;
+  return found;
+}
+
+void EchoAligner::follow(std::int64_t end) {
+  const auto kept = static_cast<std::int64_t>(history_.size());
+  const std::int64_t shortest = samplesOf(settings_.searchShortest);
+  if (std::min(end, kept) < shortest || end < nextSearch_) return;
+  nextSearch_ = end + samplesOf(found_ ? settings_.searchEvery : settings_.searchFirst);
+  // Until a first echo is heard, the latest sound is compared, so that the echo is found as soon
+  // as it starts. A likeness that short must be closer, and the whole window must find it at the
+  // same lag (so not before the microphone has run that long): two voices that only happen to rise and fall together for a moment (headphones,
+  // both talking) are not an echo.
+  auto found = searchBefore(end, std::min(end, found_ ? kept : shortest));
   if (!found) return;
+  if (!found_) {
+    if (found->likeness < settings_.firstLikeness) return;
+    if (end < kept) return;
+    const auto whole = searchBefore(end, kept);
+    if (!whole || whole->likeness < settings_.firstLikeness ||
+        std::abs(whole->delay - found->delay) > settings_.agree) {
+      return;
+    }
+  }
   echoAt_ = end;
   // Once a delay is in use, two searches in a row must agree before the canceller's reference
   // moves: each move makes its filter learn the room again.
   const bool confirmed = !found_ || (candidate_ && std::abs(found->delay - *candidate_) <= settings_.agree);
   candidate_ = found->delay;
-  const double start = std::max(0.0, found->delay - settings_.lead);
+  const double start = found->delay - settings_.lead;
   if (confirmed && (!found_ || std::abs(start - delay_) > settings_.shift)) delay_ = start;
   found_ = found_ || confirmed;
+  roomGain_ = roomGain_ ? (roomGain_ + found->gain) / 2 : found->gain;
+  suppressor_.setRoomGain(roomGain_);
 }

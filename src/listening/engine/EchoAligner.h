@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "listening/engine/EchoDelaySearch.h"
+#include "listening/engine/EchoSuppressor.h"
 #include "listening/engine/StreamClock.h"
 #include "platform/EchoCanceller.h"
 
@@ -20,12 +21,17 @@
 // in a ring (Settings::ring seconds); each 10 ms of the microphone goes to the canceller with the
 // reference frame played at the same time, less the delay found from speaker to microphone
 // (EchoDelaySearch over the last searchWindow seconds, every searchEvery; the canceller's filter
-// covers the rest, up to its tail). Each stream's times place its samples (StreamClock), so the two clocks' drift is
-// followed: reference samples are skipped or repeated as the times say. While no reference has
-// come, or it has been silent for longer than the canceller's tail, the microphone passes
-// through unchanged and the canceller is not run; while the searches hear no echo (headphones),
-// the canceller runs but the microphone still passes through unchanged. A canceller that fails is told once to
-// onFault, and the microphone passes through from then on.
+// covers the rest, up to its tail), and what the canceller leaves goes through EchoSuppressor,
+// told the room's gain by the same searches. The first echo is looked for every searchFirst over
+// the latest searchShortest seconds, so that it is taken out from its first moments. By the two
+// streams' times an echo may even come before its sound (a monitor's timing settles after its
+// output starts): then each microphone frame waits, up to maxAhead, for the sound it needs.
+// Each stream's times place its samples (StreamClock), so the two clocks' drift is followed:
+// reference samples are skipped or repeated as the times say. While no reference has come, or
+// it has been silent for longer than the canceller's tail, the microphone passes through
+// unchanged and the canceller is not run; while the searches hear no echo (headphones), the
+// canceller runs but the microphone still passes through unchanged. A canceller that fails is
+// told once to onFault, and the microphone passes through from then on.
 //
 // Threads: reference() from the reference's thread (a capture thread or the other side's worker);
 // mic() from the microphone's worker ("vesk.me"), which alone owns the canceller, the
@@ -39,8 +45,14 @@ class EchoAligner {
   struct Settings {
     double ring = 4.0;          // seconds of reference kept
     double maxDelay = 0.3;      // the longest speaker-to-microphone delay looked for
+    // How far the echo may seem to come before its sound, by the two streams' times: while a
+    // server's timing settles, after a stream starts, they can be a few hundred ms apart.
+    double maxAhead = 0.3;
     double searchWindow = 1.0;  // seconds of the microphone compared
     double searchEvery = 0.25;  // seconds of the microphone between two searches
+    double searchFirst = 0.05;  // and until a first echo is heard
+    double searchShortest = 0.3;   // seconds compared until then
+    double firstLikeness = 0.9;    // how alike the loudnesses must be to find that first echo
     // How far ahead of the echo the canceller's reference starts, so that an echo a little
     // early still falls inside its filter.
     double lead = 0.02;
@@ -69,7 +81,8 @@ class EchoAligner {
   // (none: right after the chunk before). Returns at once.
   void reference(std::span<const std::int16_t> samples, std::optional<double> captured);
   // Takes the microphone's samples and appends to `out` those of each whole 10 ms frame now
-  // complete, without the echo; the rest waits for the next call (at most one frame of delay).
+  // complete, without the echo; the rest waits for the next call (at most one frame of delay,
+  // or, while the echo comes ahead of its sound by the times, until that sound has come).
   // `captured` is when the first sample was captured (none: right after the chunk before).
   void mic(std::span<const std::int16_t> samples, std::optional<double> captured,
            std::vector<std::int16_t>& out);
@@ -93,6 +106,10 @@ class EchoAligner {
   // The reference index played at the microphone's sample `index`, less the delay in use.
   std::optional<std::int64_t> referenceFor(std::int64_t index, double lag) const;
   void follow(std::int64_t index);
+  // The search over the microphone's last `window` samples before `end`.
+  std::optional<EchoDelaySearch::Found> searchBefore(std::int64_t end, std::int64_t window);
+  // Whether the reference the frame at `index` needs has come.
+  bool referenceCame(std::int64_t index) const;
   // Where the frame's reference is read from, for the `target` the times give; moves on by a
   // frame. Under mutex_ (it reads nothing guarded, but runs between the reads that are).
   std::int64_t steer(std::int64_t target);
@@ -116,12 +133,14 @@ class EchoAligner {
   std::vector<std::int16_t> searchMic_;
   std::vector<std::int16_t> searchReference_;
   EchoDelaySearch search_;
+  EchoSuppressor suppressor_;
   std::int64_t nextSearch_ = 0;
   std::optional<double> candidate_;
   bool found_ = false;  // whether delay_ came from a search
-  std::optional<std::int64_t> echoAt_;
-  std::optional<std::int64_t> readAt_;  // where the next frame's reference starts  // the microphone's index when an echo was last heard
+  std::optional<std::int64_t> echoAt_;  // the microphone's index when an echo was last heard
+  std::optional<std::int64_t> readAt_;  // where the next frame's reference starts
   std::int64_t quietFor_ = -1;  // samples of silent or missing reference; -1 before any sound
   double delay_ = 0;
+  double roomGain_ = 0;
   bool cancelling_ = false;
 };

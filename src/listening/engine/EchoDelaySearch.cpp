@@ -48,7 +48,9 @@ std::optional<EchoDelaySearch::Found> EchoDelaySearch::search(
     }
     if (power <= 0 || micPower <= 0) continue;
     const double likeness = product / std::sqrt(power * micPower);
-    if (!best || likeness > best->likeness) best = Found{static_cast<double>(lag) / 1000, likeness};
+    if (!best || likeness > best->likeness) {
+      best = Found{static_cast<double>(lag) / 1000, likeness, product / power};
+    }
   }
   if (!best || best->likeness < LIKENESS) return std::nullopt;
   return best;

@@ -16,6 +16,10 @@ class EchoDelaySearch {
   struct Found {
     double delay;       // seconds
     double likeness;    // the correlation of the loudnesses at that lag, up to 1
+    // How loud the echo is in the microphone for each step of loudness played: the slope of the
+    // one's loudness over the other's, which the user's own voice, unlike the sound played,
+    // hardly changes.
+    double gain;
   };
 
   // For sound at `rate`; lags from 0 to maxDelay seconds.

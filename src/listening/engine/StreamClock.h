@@ -11,9 +11,9 @@
 // Used from one thread at a time.
 class StreamClock {
  public:
-  static constexpr double JUMP = 0.05;
+  static constexpr double JUMP = 0.02;
   // How long the offset takes to follow a change (its time constant).
-  static constexpr double FOLLOW = 1.0;
+  static constexpr double FOLLOW = 0.25;
 
   explicit StreamClock(double rate) : rate_(rate) {}
 

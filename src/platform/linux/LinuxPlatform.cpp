@@ -31,7 +31,7 @@ constexpr ModuleSource MODULES[] = {
     {"pulse", "libpulse0"},
     {"pocketsphinx", "libpocketsphinx3"},
     {"soxr", "libsoxr0"},
-    {"webrtc", "libwebrtc-audio-processing1", true},
+    {"speexdsp", "libspeexdsp1", true},
     {"gio", "libglib2.0-0"},
     {"ecal", "libecal-2.0-2"},
     {"gdkpixbuf", "libgdk-pixbuf-2.0-0"},
@@ -149,7 +149,7 @@ Platform makeLinuxPlatform(std::function<void(const std::string& message)> unava
     EchoCancellers* (*make)() = nullptr;
     try {
       make = reinterpret_cast<EchoCancellers* (*)()>(
-          modules->at("webrtc")->entry("veskMakeEchoCancellers"));
+          modules->at("speexdsp")->entry("veskMakeEchoCancellers"));
     } catch (const std::runtime_error& refused) {
       throw EchoCancellers::Unavailable(refused.what());
     }

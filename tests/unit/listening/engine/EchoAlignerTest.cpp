@@ -8,8 +8,9 @@
 
 namespace {
 
-// Keeps the reference frames it is given; its sound is the microphone's negated, so the test
-// sees which frames it made.
+// Keeps the reference frames it is given; its sound is the microphone's negated and three times
+// as loud (louder than any echo, so that the suppressor keeps it), so the test sees which frames
+// it made.
 struct FakeCanceller : EchoCanceller {
   std::vector<std::vector<std::int16_t>>* seen;
   bool fails = false;
@@ -17,7 +18,7 @@ struct FakeCanceller : EchoCanceller {
                std::span<std::int16_t> out) override {
     if (fails) throw Failure("the filter diverged");
     seen->emplace_back(reference.begin(), reference.end());
-    std::transform(mic.begin(), mic.end(), out.begin(), [](std::int16_t s) { return std::int16_t(-s); });
+    std::transform(mic.begin(), mic.end(), out.begin(), [](std::int16_t s) { return std::int16_t(-3 * s); });
   }
   double tail() const override { return 0.25; }
 };
@@ -71,10 +72,11 @@ long lastFrameAt(const Played& run) {
 
 // The delay is found, followed when it changes, and the two clocks' drift does not move the
 // reference off it (1000 ppm over 20 s is 20 ms); the canceller's reference starts 20 ms ahead.
+// An echo that comes ahead of its sound by the two streams' times waits for that sound.
 TEST(EchoAligner, HandsTheCancellerTheReferencePlayedWithTheEcho) {
   const struct {
     double delay, later, ppm;
-  } cases[] = {{0.06, 0.06, 0}, {0.2, 0.2, 0}, {0.06, 0.15, 0}, {0.06, 0.06, 1000}};
+  } cases[] = {{0.06, 0.06, 0}, {0.2, 0.2, 0}, {0.06, 0.15, 0}, {0.06, 0.06, 1000}, {-0.1, -0.1, 0}};
   for (const auto& c : cases) {
     Played run;
     run.reference = bursts(20 * 16000, 1);
@@ -83,7 +85,7 @@ TEST(EchoAligner, HandsTheCancellerTheReferencePlayedWithTheEcho) {
     const double end = (run.out.size() - 160) / 16000.0;
     const double expected = (end - c.later + 0.02) * 16000 * (1 + c.ppm * 1e-6);
     EXPECT_NEAR(lastFrameAt(run), expected, 40) << c.delay << " s then " << c.later << " s, " << c.ppm << " ppm";
-    EXPECT_EQ(run.out.back(), -run.mic[run.out.size() - 1]);
+    EXPECT_EQ(run.out.back(), -3 * run.mic[run.out.size() - 1]);
   }
 }
 

@@ -2,8 +2,8 @@
 
 #include "platform/EchoCancellers.h"
 
-// Echo cancellers on libwebrtc-audio-processing.
-class WebRtcEchoCancellers : public EchoCancellers {
+// Echo cancellers on libspeexdsp.
+class SpeexEchoCancellers : public EchoCancellers {
  public:
   std::unique_ptr<EchoCanceller> make() override;
 };

@@ -1,0 +1,44 @@
+#include "listening/engine/EchoSuppressor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+double EchoSuppressor::loudness(std::span<const std::int16_t> samples) {
+  if (samples.empty()) return 0;
+  double sum = 0;
+  for (const std::int16_t sample : samples) sum += std::abs(sample);
+  return sum / static_cast<double>(samples.size());
+}
+
+void EchoSuppressor::apply(std::span<const std::int16_t> played, std::span<std::int16_t> cleaned) {
+  const auto frames = static_cast<std::size_t>(
+      std::max(1.0, std::round(settings_.reverberation * 16000 / static_cast<double>(played.size()))));
+  played_.push_back(loudness(played));
+  while (played_.size() > frames) played_.pop_front();
+  const double echo = roomGain_ * *std::max_element(played_.begin(), played_.end());
+  double gain = 1;
+  if (echo > 0) {
+    // Between the two bounds, the gain in dB follows the frame's loudness over its echo's in dB.
+    const double over = std::log(std::max(loudness(cleaned), 1e-3) / echo);
+    const double low = std::log(settings_.echo), high = std::log(settings_.kept);
+    const double share = std::clamp((over - low) / (high - low), 0.0, 1.0);
+    gain = std::exp((1 - share) * std::log(settings_.floor));
+  }
+  // The user's voice goes on for a while after a frame that was surely theirs: its quieter
+  // ends and consonants are kept with it.
+  const auto hold = static_cast<int>(std::lround(settings_.hold * 16000 / static_cast<double>(cleaned.size())));
+  if (gain >= 1) {
+    heldFor_ = hold;
+  } else if (heldFor_ > 0) {
+    --heldFor_;
+    gain = 1;
+  }
+  const double from = gain_;
+  const auto count = static_cast<double>(cleaned.size());
+  for (std::size_t i = 0; i < cleaned.size(); ++i) {
+    const double at = from + (gain - from) * (static_cast<double>(i) + 1) / count;
+    cleaned[i] = static_cast<std::int16_t>(std::lround(cleaned[i] * at));
+  }
+  gain_ = gain;
+}

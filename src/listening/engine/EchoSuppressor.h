@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <span>
+
+// Takes down the echo an echo canceller leaves, in the 10 ms frames where that echo is all the
+// microphone holds: while the canceller is still learning the room, and after, the little it
+// leaves. The echo a frame can hold is foretold from the loudness of the sound played just before
+// it (over the room's reverberation) times the loudness the echo has in the microphone for each
+// step of the sound played (the room's gain, from EchoAligner's searches). A frame whose sound
+// after the canceller is well above that is the user talking, and kept whole; one at or below it
+// is brought down to `floor`; in between the gain goes smoothly from one to the other. Within a
+// frame the gain moves from the last frame's to this one's, so that no step is heard.
+// Used from the microphone's worker only.
+class EchoSuppressor {
+ public:
+  struct Settings {
+    double reverberation = 0.12;  // seconds an echo is heard after the sound played
+    double kept = 2.0;            // a frame this many times louder than its echo is kept whole
+    double echo = 1.0;            // and one at most as loud as it is echo
+    double floor = 0.01;          // the gain of a frame of echo (-40 dB)
+    double hold = 0.2;            // seconds kept whole after a frame of the user's
+  };
+
+  EchoSuppressor() : EchoSuppressor(Settings{}) {}
+  explicit EchoSuppressor(const Settings& settings) : settings_(settings) {}
+
+  // The room's gain: the microphone's loudness for each step of loudness played.
+  void setRoomGain(double gain) { roomGain_ = gain; }
+  // The frame of the sound played that the next frame's echo starts from, then the canceller's
+  // output for that frame, brought down in place where it is echo.
+  void apply(std::span<const std::int16_t> played, std::span<std::int16_t> cleaned);
+
+  // Mean absolute sample of a frame.
+  static double loudness(std::span<const std::int16_t> samples);
+
+ private:
+  const Settings settings_;
+  double roomGain_ = 0;
+  std::deque<double> played_;  // the loudness of the last frames played, newest last
+  double gain_ = 1;
+  int heldFor_ = 0;
+};

@@ -1,0 +1,1 @@
+vesk_backend(speexdsp PKG speexdsp)

@@ -1,1 +1,0 @@
-vesk_backend(webrtc PKG webrtc-audio-processing)
