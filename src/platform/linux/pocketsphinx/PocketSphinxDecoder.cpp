@@ -45,7 +45,7 @@ void PocketSphinxDecoder::ConfigFree::operator()(cmd_ln_s* config) const { cmd_l
 void PocketSphinxDecoder::DecoderFree::operator()(ps_decoder_s* decoder) const { ps_free(decoder); }
 
 PocketSphinxDecoder::Tuning PocketSphinxDecoder::liveTuning() {
-  return Tuning{.postSpeechFrames = 20, .secondPasses = false, .maxActiveHmms = 3000};
+  return Tuning{.postSpeechFrames = 20, .secondPasses = false, .maxActiveHmms = 3000, .words = 40000};
 }
 
 PocketSphinxDecoder::PocketSphinxDecoder(const std::filesystem::path& folder,
@@ -76,7 +76,7 @@ PocketSphinxDecoder::PocketSphinxDecoder(const std::filesystem::path& folder,
   if (!config_) throw std::runtime_error("PocketSphinx refused its settings for " + folder.string());
   decoder_.reset(ps_init(config_.get()));
   if (!decoder_) throw std::runtime_error("PocketSphinx couldn’t load the model in " + folder.string());
-  loadKnownWords(dict);
+  loadKnownWords(dict, tuning.words);
   useLanguageModel();
 }
 
@@ -95,14 +95,15 @@ void PocketSphinxDecoder::useLanguageModel() {
   }
 }
 
-void PocketSphinxDecoder::loadKnownWords(const std::string& dictionary) {
+void PocketSphinxDecoder::loadKnownWords(const std::string& dictionary, std::size_t most) {
   // The dictionary has about 135 000 pronunciations, the language model 72 500 words: a word the
   // model doesn't know can never be recognised, and leaving its pronunciations out saves about
-  // 13 MB. They are copied to an in-memory file that the decoder then loads.
+  // 13 MB; so does each word past the tuning's most. They are copied to an in-memory file that
+  // the decoder then loads.
   FileDescriptor known(memfd_create("vesk-dictionary", MFD_CLOEXEC));
   if (known.get() < 0) throw std::runtime_error("couldn’t make the speech dictionary’s file");
   {
-    const std::vector<std::string> modelWords = languageModel_->words();
+    const std::vector<std::string> modelWords = languageModel_->words(most);
     const std::unordered_set<std::string_view> words(modelWords.begin(), modelWords.end());
     std::ifstream in(dictionary);
     if (!in) throw std::runtime_error("couldn’t read the speech dictionary " + dictionary);

@@ -5,6 +5,7 @@
 #include <sphinxbase/logmath.h>
 #include <sphinxbase/ngram_model.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <mutex>
 #include <stdexcept>
@@ -32,12 +33,24 @@ PocketSphinxLanguageModel::~PocketSphinxLanguageModel() {
   cmd_ln_free_r(config_);
 }
 
-std::vector<std::string> PocketSphinxLanguageModel::words() const {
+std::vector<std::string> PocketSphinxLanguageModel::words(std::size_t most) const {
   const std::uint32_t count = ngram_model_get_counts(model_)[0];
-  std::vector<std::string> words;
-  words.reserve(count);
+  std::vector<std::pair<std::int32_t, const char*>> scored;  // each word's score on its own
+  scored.reserve(count);
   for (std::uint32_t wid = 0; wid < count; ++wid) {
-    if (const char* word = ngram_word(model_, static_cast<std::int32_t>(wid))) words.emplace_back(word);
+    const auto id = static_cast<std::int32_t>(wid);
+    std::int32_t used = 0;
+    if (const char* word = ngram_word(model_, id)) {
+      scored.emplace_back(ngram_ng_score(model_, id, nullptr, 0, &used), word);
+    }
   }
+  if (most < scored.size()) {
+    std::nth_element(scored.begin(), scored.begin() + static_cast<std::ptrdiff_t>(most), scored.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    scored.resize(most);
+  }
+  std::vector<std::string> words;
+  words.reserve(scored.size());
+  for (const auto& [score, word] : scored) words.emplace_back(word);
   return words;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -27,7 +28,8 @@ class PocketSphinxLanguageModel {
   ngram_model_s* model() const { return model_; }
   std::mutex& turns() { return turns_; }
   // The words the model knows (72 500 in the en-US model): no other word can be recognised.
-  std::vector<std::string> words() const;
+  // With `most`, only that many, the likeliest on their own first.
+  std::vector<std::string> words(std::size_t most = SIZE_MAX) const;
 
  private:
   std::mutex turns_;
