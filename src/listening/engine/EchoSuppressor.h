@@ -20,7 +20,7 @@ class EchoSuppressor {
     double kept = 2.0;            // a frame this many times louder than its echo is kept whole
     double echo = 1.0;            // and one at most as loud as it is echo
     double floor = 0.01;          // the gain of a frame of echo (-40 dB)
-    double hold = 0.2;            // seconds kept whole after a frame of the user's
+    double hold = 0.3;            // seconds kept whole after a frame of the user's
   };
 
   EchoSuppressor() : EchoSuppressor(Settings{}) {}
