@@ -18,11 +18,11 @@ PocketSphinxLanguageModel::PocketSphinxLanguageModel(const std::string& path) {
   // library's defaults, which reading with a configuration of its defaults applies.
   config_ = cmd_ln_init(nullptr, ps_args(), TRUE, static_cast<char*>(nullptr));
   if (!config_) throw std::runtime_error("PocketSphinx refused the settings of its language model");
-  // The model takes the log tables over once it is read.
+  // The model keeps a reference of its own to the log tables; ours goes once it is read.
   logmath_t* logMath = logmath_init(cmd_ln_float_r(config_, "-logbase"), 0, FALSE);
   if (logMath) model_ = ngram_model_read(config_, path.c_str(), NGRAM_AUTO, logMath);
+  if (logMath) logmath_free(logMath);
   if (!model_) {
-    if (logMath) logmath_free(logMath);
     cmd_ln_free_r(config_);
     throw std::runtime_error("PocketSphinx couldn’t load the language model " + path);
   }
