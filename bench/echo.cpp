@@ -98,8 +98,8 @@ int main() {
     const double used = cpuSeconds() - start;
     const auto outBoth = cancelled(both, candidate.make());
     const auto outHeadphones = cancelled(headphones, candidate.make());
-    std::printf("%s: ERLE from 2 s after the first echo (target at least 25 dB): %.1f dB at 60 ms, %.1f dB at 200 ms, "
-                "%.1f dB at 60 ms with 100 ppm\n",
+    std::printf("%s: ERLE from 2 s after the first echo (target at least 25 dB): %.1f dB at 60 ms, "
+                "%.1f dB at 200 ms, %.1f dB at 60 ms with 100 ppm\n",
                 candidate.name, lossDb(at60.mic, out60, LEAD + 2),
                 lossDb(at200.mic, cancelled(at200, candidate.make()), LEAD + 2),
                 lossDb(drifting.mic, cancelled(drifting, candidate.make()), LEAD + 2));
@@ -109,9 +109,9 @@ int main() {
     std::printf("%s: ERLE from the first echo on: %.1f dB, %.1f dB in its first 2 s; the decoder "
                 "hears in the echo alone: \"%s\" (target nothing)\n",
                 candidate.name, lossDb(at60.mic, out60, LEAD),
-                10 * std::log10(power(at60.mic, LEAD * 16000, (LEAD + 2) * 16000) / power(out60, LEAD * 16000, (LEAD + 2) * 16000)), echoHeard.c_str());
-    std::printf("%s: both talking: %.1f dB of the user's speech kept, %d of %d words heard (target at least half); "
-                "no echo (headphones): %.2f dB kept\n",
+                lossDb(at60.mic, out60, LEAD, LEAD + 2), echoHeard.c_str());
+    std::printf("%s: both talking: %.1f dB of the user's speech kept, %d of %d words heard (target at "
+                "least half); no echo (headphones): %.2f dB kept\n",
                 candidate.name, keptDb(both.near, outBoth, NEAR_FROM),
                 wordsMatched(spoken, heard(decoder, outBoth)), words,
                 keptDb(headphones.near, outHeadphones, NEAR_FROM));

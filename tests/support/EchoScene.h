@@ -103,11 +103,13 @@ inline double power(const std::vector<std::int16_t>& samples, std::size_t from, 
   return sum;
 }
 
-// How much quieter the output is than the input from `from` seconds on, in dB: the echo return
-// loss enhancement when the input is echo alone.
-inline double lossDb(const std::vector<std::int16_t>& in, const std::vector<std::int16_t>& out, double from) {
+// How much quieter the output is than the input from `from` seconds on (to `to`, or the end), in
+// dB: the echo return loss enhancement when the input is echo alone.
+inline double lossDb(const std::vector<std::int16_t>& in, const std::vector<std::int16_t>& out, double from,
+                     double to = 1e9) {
   const auto a = static_cast<std::size_t>(from * 16000);
-  return 10 * std::log10(power(in, a, out.size()) / power(out, a, out.size()));
+  const std::size_t b = std::min(out.size(), static_cast<std::size_t>(std::min(to * 16000, 1e12)));
+  return 10 * std::log10(power(in, a, b) / power(out, a, b));
 }
 
 }  // namespace echo_scene

@@ -193,13 +193,12 @@ void EchoAligner::follow(std::int64_t end) {
   nextSearch_ = end + samplesOf(found_ ? settings_.searchEvery : settings_.searchFirst);
   // Until a first echo is heard, the latest sound is compared, so that the echo is found as soon
   // as it starts. A likeness that short must be closer, and the whole window must find it at the
-  // same lag (so not before the microphone has run that long): two voices that only happen to rise and fall together for a moment (headphones,
-  // both talking) are not an echo.
+  // same lag (so not before the microphone has run that long): two voices that only happen to
+  // rise and fall together for a moment (headphones, both talking) are not an echo.
   auto found = searchBefore(end, std::min(end, found_ ? kept : shortest));
   if (!found) return;
   if (!found_) {
-    if (found->likeness < settings_.firstLikeness) return;
-    if (end < kept) return;
+    if (found->likeness < settings_.firstLikeness || end < kept) return;
     const auto whole = searchBefore(end, kept);
     if (!whole || whole->likeness < settings_.firstLikeness ||
         std::abs(whole->delay - found->delay) > settings_.agree) {

@@ -11,11 +11,24 @@ double EchoSuppressor::loudness(std::span<const std::int16_t> samples) {
   return sum / static_cast<double>(samples.size());
 }
 
+namespace {
+
+// How many frames of 10 ms last about `seconds`, at least one.
+int framesOf(double seconds) {
+  constexpr double FRAME_SECONDS = static_cast<double>(EchoCanceller::FRAME) / EchoCanceller::SAMPLE_RATE;
+  return std::max(1, static_cast<int>(std::lround(seconds / FRAME_SECONDS)));
+}
+
+}  // namespace
+
+EchoSuppressor::EchoSuppressor(const Settings& settings)
+    : settings_(settings),
+      reverberationFrames_(static_cast<std::size_t>(framesOf(settings.reverberation))),
+      holdFrames_(framesOf(settings.hold)) {}
+
 void EchoSuppressor::apply(std::span<const std::int16_t> played, std::span<std::int16_t> cleaned) {
-  const auto frames = static_cast<std::size_t>(
-      std::max(1.0, std::round(settings_.reverberation * 16000 / static_cast<double>(played.size()))));
   played_.push_back(loudness(played));
-  while (played_.size() > frames) played_.pop_front();
+  while (played_.size() > reverberationFrames_) played_.pop_front();
   const double echo = roomGain_ * *std::max_element(played_.begin(), played_.end());
   double gain = 1;
   if (echo > 0) {
@@ -23,13 +36,12 @@ void EchoSuppressor::apply(std::span<const std::int16_t> played, std::span<std::
     const double over = std::log(std::max(loudness(cleaned), 1e-3) / echo);
     const double low = std::log(settings_.echo), high = std::log(settings_.kept);
     const double share = std::clamp((over - low) / (high - low), 0.0, 1.0);
-    gain = std::exp((1 - share) * std::log(settings_.floor));
+    gain = std::pow(settings_.floor, 1 - share);
   }
   // The user's voice goes on for a while after a frame that was surely theirs: its quieter
   // ends and consonants are kept with it.
-  const auto hold = static_cast<int>(std::lround(settings_.hold * 16000 / static_cast<double>(cleaned.size())));
   if (gain >= 1) {
-    heldFor_ = hold;
+    heldFor_ = holdFrames_;
   } else if (heldFor_ > 0) {
     --heldFor_;
     gain = 1;

@@ -4,6 +4,8 @@
 #include <deque>
 #include <span>
 
+#include "platform/EchoCanceller.h"
+
 // Takes down the echo an echo canceller leaves, in the 10 ms frames where that echo is all the
 // microphone holds: while the canceller is still learning the room, and after, the little it
 // leaves. The echo a frame can hold is foretold from the loudness of the sound played just before
@@ -24,12 +26,12 @@ class EchoSuppressor {
   };
 
   EchoSuppressor() : EchoSuppressor(Settings{}) {}
-  explicit EchoSuppressor(const Settings& settings) : settings_(settings) {}
+  explicit EchoSuppressor(const Settings& settings);
 
   // The room's gain: the microphone's loudness for each step of loudness played.
   void setRoomGain(double gain) { roomGain_ = gain; }
   // The frame of the sound played that the next frame's echo starts from, then the canceller's
-  // output for that frame, brought down in place where it is echo.
+  // output for that frame, brought down in place where it is echo; both of EchoCanceller::FRAME.
   void apply(std::span<const std::int16_t> played, std::span<std::int16_t> cleaned);
 
   // Mean absolute sample of a frame.
@@ -37,6 +39,8 @@ class EchoSuppressor {
 
  private:
   const Settings settings_;
+  const std::size_t reverberationFrames_;
+  const int holdFrames_;
   double roomGain_ = 0;
   std::deque<double> played_;  // the loudness of the last frames played, newest last
   double gain_ = 1;
