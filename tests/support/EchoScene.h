@@ -94,6 +94,7 @@ inline std::vector<std::int16_t> cancelled(const Scene& scene, std::unique_ptr<E
     aligner.reference(std::span(scene.reference).subspan(at, chunk), 100 + at / referenceRate + jitter(random));
     aligner.mic(std::span(scene.mic).subspan(at, chunk), 100 + at / 16000.0 + jitter(random), out);
   }
+  aligner.flush(out);
   return out;
 }
 

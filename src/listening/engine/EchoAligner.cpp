@@ -20,6 +20,7 @@ EchoAligner::EchoAligner(std::unique_ptr<EchoCanceller> canceller, FaultHandler 
       ring_(static_cast<std::size_t>(samplesOf(settings.ring))),
       canceller_(std::move(canceller)),
       played_(FRAME),
+      heard_(FRAME),
       cleaned_(FRAME),
       history_(static_cast<std::size_t>(samplesOf(settings.searchWindow))),
       search_(RATE, settings.maxAhead + settings.maxDelay) {}
@@ -48,17 +49,73 @@ void EchoAligner::mic(std::span<const std::int16_t> samples, std::optional<doubl
     out.insert(out.end(), pending_.begin(), pending_.end());
     pending_.clear();
     micEnd_ += gap;
+    analysed_ = micEnd_;
+    learningFrom_.reset();
   }
   micEnd_ += static_cast<std::int64_t>(samples.size());
   pending_.insert(pending_.end(), samples.begin(), samples.end());
+  const std::int64_t first = micEnd_ - static_cast<std::int64_t>(pending_.size());
+  for (; analysed_ + static_cast<std::int64_t>(FRAME) <= micEnd_; analysed_ += FRAME) {
+    if (waits(analysed_)) break;
+    analyse(std::span<const std::int16_t>(pending_).subspan(static_cast<std::size_t>(analysed_ - first), FRAME),
+            analysed_);
+  }
+  emit(false, out);
+}
+
+void EchoAligner::flush(std::vector<std::int16_t>& out) {
+  const std::int64_t first = micEnd_ - static_cast<std::int64_t>(pending_.size());
+  for (; analysed_ + static_cast<std::int64_t>(FRAME) <= micEnd_; analysed_ += FRAME) {
+    analyse(std::span<const std::int16_t>(pending_).subspan(static_cast<std::size_t>(analysed_ - first), FRAME),
+            analysed_);
+  }
+  emit(true, out);
+  out.insert(out.end(), pending_.begin(), pending_.end());
+  pending_.clear();
+}
+
+void EchoAligner::emit(bool all, std::vector<std::int16_t>& out) {
   std::int64_t index = micEnd_ - static_cast<std::int64_t>(pending_.size());
   std::size_t used = 0;
-  for (; pending_.size() - used >= FRAME; used += FRAME, index += FRAME) {
-    // An echo ahead of its sound, by the streams' times, waits for that sound, up to maxAhead.
-    if (delay_ < 0 && !referenceCame(index) && micEnd_ - index < samplesOf(settings_.maxAhead)) break;
+  for (; pending_.size() - used >= FRAME && index < analysed_; used += FRAME, index += FRAME) {
+    // At the end, what still waits for its sound goes as it is.
+    if (all ? delay_ < 0 && !referenceCame(index) : held(index) || waits(index)) break;
     frame(std::span<const std::int16_t>(pending_).subspan(used, FRAME), index, out);
   }
   pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(used));
+}
+
+void EchoAligner::analyse(std::span<const std::int16_t> mic, std::int64_t index) {
+  const auto historySize = static_cast<std::int64_t>(history_.size());
+  for (std::size_t i = 0; i < FRAME; ++i) {
+    history_[static_cast<std::size_t>((index + static_cast<std::int64_t>(i)) % historySize)] = mic[i];
+  }
+  if (!canceller_) return;
+  bool sound = false;
+  {
+    std::lock_guard guard(mutex_);
+    const auto target = referenceFor(index, delay_);
+    sound = target && copyReference(*target, heard_) &&
+            std::any_of(heard_.begin(), heard_.end(), [this](std::int16_t s) { return std::abs(s) > settings_.silent; });
+  }
+  if (sound) follow(index + static_cast<std::int64_t>(FRAME));
+  if (!found_ && !unheard_ && sound && !learningFrom_) learningFrom_ = index;
+  if (!learningFrom_) return;
+  learningQuiet_ = sound ? 0 : learningQuiet_ + static_cast<std::int64_t>(FRAME);
+  const bool timeUp = index + static_cast<std::int64_t>(FRAME) - *learningFrom_ >= samplesOf(settings_.learn);
+  // The sound played ended (its echo with it) without an echo heard: it may be looked for
+  // again next time.
+  const bool ended = learningQuiet_ > samplesOf(settings_.maxDelay + canceller_->tail());
+  if (found_ || timeUp || ended) {
+    unheard_ = !found_ && timeUp;
+    learningFrom_.reset();
+    learningQuiet_ = 0;
+  }
+}
+
+bool EchoAligner::waits(std::int64_t index) const {
+  // An echo ahead of its sound, by the streams' times, waits for that sound, up to maxAhead.
+  return delay_ < 0 && !referenceCame(index) && micEnd_ - index < samplesOf(settings_.maxAhead);
 }
 
 bool EchoAligner::referenceCame(std::int64_t index) const {
@@ -92,10 +149,6 @@ bool EchoAligner::copyReference(std::int64_t from, std::span<std::int16_t> to) c
 
 void EchoAligner::frame(std::span<const std::int16_t> mic, std::int64_t index,
                         std::vector<std::int16_t>& out) {
-  const auto historySize = static_cast<std::int64_t>(history_.size());
-  for (std::size_t i = 0; i < FRAME; ++i) {
-    history_[static_cast<std::size_t>((index + static_cast<std::int64_t>(i)) % historySize)] = mic[i];
-  }
   bool known = false;
   {
     std::lock_guard guard(mutex_);
@@ -129,7 +182,6 @@ void EchoAligner::frame(std::span<const std::int16_t> mic, std::int64_t index,
   cancelling_ = canceller_ && ringing && found_;
   if (!cancelling_) {
     out.insert(out.end(), mic.begin(), mic.end());
-    if (canceller_ && ringing && sound) follow(index + static_cast<std::int64_t>(FRAME));
     return;
   }
   try {
@@ -141,13 +193,29 @@ void EchoAligner::frame(std::span<const std::int16_t> mic, std::int64_t index,
     if (onFault_) onFault_(failure.what());
     return;
   }
-  if (sound) follow(index + static_cast<std::int64_t>(FRAME));
-  suppressor_.apply(played_, cleaned_);
+  suppressor_.apply(played_, cleaned_, index < certainFrom_ ? loudestAround(index) * roomGain_ : 0);
   // The canceller learns the room all along, but its sound is used only while an echo is heard:
   // with headphones the microphone stays as it was.
   const bool echo = echoAt_ && index - *echoAt_ <= samplesOf(settings_.echoHeld);
   const auto& kept = echo ? std::span<const std::int16_t>(cleaned_) : mic;
   out.insert(out.end(), kept.begin(), kept.end());
+}
+
+double EchoAligner::loudestAround(std::int64_t index) {
+  const std::int64_t ahead = samplesOf(settings_.maxAhead);
+  const std::int64_t longest = samplesOf(settings_.maxDelay);
+  around_.resize(static_cast<std::size_t>(ahead + longest) + FRAME);
+  {
+    std::lock_guard guard(mutex_);
+    const auto at = referenceFor(index, 0);
+    if (!at) return 0;
+    copyReference(*at - longest, around_);
+  }
+  double loudest = 0;
+  for (std::size_t from = 0; from + FRAME <= around_.size(); from += FRAME) {
+    loudest = std::max(loudest, EchoSuppressor::loudness(std::span(around_).subspan(from, FRAME)));
+  }
+  return loudest;
 }
 
 std::int64_t EchoAligner::steer(std::int64_t target) {
@@ -192,12 +260,20 @@ void EchoAligner::follow(std::int64_t end) {
   if (std::min(end, kept) < shortest || end < nextSearch_) return;
   nextSearch_ = end + samplesOf(found_ ? settings_.searchEvery : settings_.searchFirst);
   // Until a first echo is heard, the latest sound is compared, so that the echo is found as soon
-  // as it starts. A likeness that short must be closer, and the whole window must find it at the
-  // same lag (so not before the microphone has run that long): two voices that only happen to
-  // rise and fall together for a moment (headphones, both talking) are not an echo.
+  // as it starts. A likeness that short must be closer, and found again: by the whole window at
+  // the same lag (so not before the microphone has run that long), or by the searches that
+  // follow: two voices that only happen to rise and fall together for a moment (headphones,
+  // both talking) are not an echo.
   auto found = searchBefore(end, std::min(end, found_ ? kept : shortest));
-  if (!found) return;
   if (!found_) {
+    // A first echo is heard when the whole window finds it, or when firstRun short searches in
+    // a row find it at the same lag.
+    const bool like = found && found->likeness >= settings_.firstLikeness;
+    run_ = like && run_ > 0 && std::abs(found->delay - runDelay_) <= settings_.shift ? run_ + 1 : like ? 1 : 0;
+    if (run_ == 1) runDelay_ = found->delay;
+  }
+  if (!found) return;
+  if (!found_ && run_ < settings_.firstRun) {
     if (found->likeness < settings_.firstLikeness || end < kept) return;
     const auto whole = searchBefore(end, kept);
     if (!whole || whole->likeness < settings_.firstLikeness ||
@@ -212,6 +288,9 @@ void EchoAligner::follow(std::int64_t end) {
   candidate_ = found->delay;
   const double start = found->delay - settings_.lead;
   if (confirmed && (!found_ || std::abs(start - delay_) > settings_.shift)) delay_ = start;
+  // The first echo is sure over the shortest search's span; before it the delay may have been
+  // another (an output that starts can move it), and the echo is foretold from all it may be.
+  if (!found_ && confirmed) certainFrom_ = end - shortest;
   found_ = found_ || confirmed;
   roomGain_ = roomGain_ ? (roomGain_ + found->gain) / 2 : found->gain;
   suppressor_.setRoomGain(roomGain_);

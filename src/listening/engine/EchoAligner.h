@@ -26,6 +26,9 @@
 // the latest searchShortest seconds, so that it is taken out from its first moments. By the two
 // streams' times an echo may even come before its sound (a monitor's timing settles after its
 // output starts): then each microphone frame waits, up to maxAhead, for the sound it needs.
+// Until a first echo is heard, the microphone's frames wait while the reference sounds, for up
+// to `learn` seconds, and are cancelled as soon as it is found: the echo is taken out from its
+// first moment. When none is heard over that much sound (headphones), frames no longer wait.
 // Each stream's times place its samples (StreamClock), so the two clocks' drift is followed:
 // reference samples are skipped or repeated as the times say. While no reference has come, or
 // it has been silent for longer than the canceller's tail, the microphone passes through
@@ -53,6 +56,7 @@ class EchoAligner {
     double searchFirst = 0.05;  // and until a first echo is heard
     double searchShortest = 0.3;   // seconds compared until then
     double firstLikeness = 0.9;    // how alike the loudnesses must be to find that first echo
+    int firstRun = 4;              // or how many short searches in a row must find it
     // How far ahead of the echo the canceller's reference starts, so that an echo a little
     // early still falls inside its filter.
     double lead = 0.02;
@@ -60,6 +64,8 @@ class EchoAligner {
     // `agree`, and it differs from the one in use by more than `shift`.
     double agree = 0.003;
     double shift = 0.01;
+    // The longest the microphone's frames wait for a first echo to be found.
+    double learn = 2.0;
     // How long the canceller's sound is used after the last search that heard an echo.
     double echoHeld = 10.0;
     // How many samples the reference read may stray from where the times place it before a
@@ -82,10 +88,14 @@ class EchoAligner {
   void reference(std::span<const std::int16_t> samples, std::optional<double> captured);
   // Takes the microphone's samples and appends to `out` those of each whole 10 ms frame now
   // complete, without the echo; the rest waits for the next call (at most one frame of delay,
-  // or, while the echo comes ahead of its sound by the times, until that sound has come).
+  // or, while the echo comes ahead of its sound by the times, until that sound has come, or,
+  // while a first echo is looked for, until it is found).
   // `captured` is when the first sample was captured (none: right after the chunk before).
   void mic(std::span<const std::int16_t> samples, std::optional<double> captured,
            std::vector<std::int16_t>& out);
+  // At the end of the microphone's sound: appends all that still waits, without the echo as far
+  // as it is known.
+  void flush(std::vector<std::int16_t>& out);
 
   // The delay in use from the reference to the start of the canceller's filter, in seconds.
   double delay() const { return delay_; }
@@ -99,7 +109,14 @@ class EchoAligner {
     bool sound = false;  // and not all of it silent
   };
 
+  // Looks for the echo in a frame as it comes; keeps the frame in the search's history.
+  void analyse(std::span<const std::int16_t> mic, std::int64_t index);
+  // Whether the frame must wait for the first echo to be found.
+  bool held(std::int64_t index) const { return learningFrom_ && index >= *learningFrom_; }
+  // Hands a frame on, without the echo.
   void frame(std::span<const std::int16_t> mic, std::int64_t index, std::vector<std::int16_t>& out);
+  // Hands on the pending frames that may go, the rest of them too when `all`.
+  void emit(bool all, std::vector<std::int16_t>& out);
   // Copies the reference from `from` (index, with fraction rounded) into `to`; zeros where the
   // ring has nothing. Under mutex_.
   bool copyReference(std::int64_t from, std::span<std::int16_t> to) const;
@@ -108,6 +125,11 @@ class EchoAligner {
   void follow(std::int64_t index);
   // The search over the microphone's last `window` samples before `end`.
   std::optional<EchoDelaySearch::Found> searchBefore(std::int64_t end, std::int64_t window);
+  // The loudest frame played from maxDelay before the microphone's frame at `index` to maxAhead
+  // after it: what its echo may come from while the delay is not sure.
+  double loudestAround(std::int64_t index);
+  // Whether the frame at `index` waits for the sound its echo comes from.
+  bool waits(std::int64_t index) const;
   // Whether the reference the frame at `index` needs has come.
   bool referenceCame(std::int64_t index) const;
   // Where the frame's reference is read from, for the `target` the times give; moves on by a
@@ -126,8 +148,15 @@ class EchoAligner {
   std::unique_ptr<EchoCanceller> canceller_;
   StreamClock micClock_{RATE};
   std::int64_t micEnd_ = 0;  // samples ever taken
-  std::vector<std::int16_t> pending_;
+  std::vector<std::int16_t> pending_;  // samples not yet handed on, from micEnd_ - their count
+  std::int64_t analysed_ = 0;          // the frames before this index have been looked at
+  std::optional<std::int64_t> learningFrom_;  // the first frame held for the first echo
+  std::int64_t learningQuiet_ = 0;  // samples of silent reference since the last sound, meanwhile
+  bool unheard_ = false;  // no echo was heard in a whole `learn` of sound: frames no longer wait
   std::vector<std::int16_t> played_;
+  std::vector<std::int16_t> heard_;
+  std::vector<std::int16_t> around_;
+  std::int64_t certainFrom_ = 0;  // before it the first echo is foretold from every delay it may have
   std::vector<std::int16_t> cleaned_;
   std::vector<std::int16_t> history_;  // the last searchWindow seconds of the microphone, a ring
   std::vector<std::int16_t> searchMic_;
@@ -136,6 +165,8 @@ class EchoAligner {
   EchoSuppressor suppressor_;
   std::int64_t nextSearch_ = 0;
   std::optional<double> candidate_;
+  int run_ = 0;          // short searches in a row that found a first echo at about runDelay_
+  double runDelay_ = 0;
   bool found_ = false;  // whether delay_ came from a search
   std::optional<std::int64_t> echoAt_;  // the microphone's index when an echo was last heard
   std::optional<std::int64_t> readAt_;  // where the next frame's reference starts

@@ -26,10 +26,11 @@ EchoSuppressor::EchoSuppressor(const Settings& settings)
       reverberationFrames_(static_cast<std::size_t>(framesOf(settings.reverberation))),
       holdFrames_(framesOf(settings.hold)) {}
 
-void EchoSuppressor::apply(std::span<const std::int16_t> played, std::span<std::int16_t> cleaned) {
+void EchoSuppressor::apply(std::span<const std::int16_t> played, std::span<std::int16_t> cleaned,
+                           double atLeast) {
   played_.push_back(loudness(played));
   while (played_.size() > reverberationFrames_) played_.pop_front();
-  const double echo = roomGain_ * *std::max_element(played_.begin(), played_.end());
+  const double echo = std::max(roomGain_ * *std::max_element(played_.begin(), played_.end()), atLeast);
   double gain = 1;
   if (echo > 0) {
     // Between the two bounds, the gain in dB follows the frame's loudness over its echo's in dB.

@@ -32,7 +32,9 @@ class EchoSuppressor {
   void setRoomGain(double gain) { roomGain_ = gain; }
   // The frame of the sound played that the next frame's echo starts from, then the canceller's
   // output for that frame, brought down in place where it is echo; both of EchoCanceller::FRAME.
-  void apply(std::span<const std::int16_t> played, std::span<std::int16_t> cleaned);
+  // `atLeast` is a loudness of the echo the caller foretells, when it knows less well where the
+  // echo comes from.
+  void apply(std::span<const std::int16_t> played, std::span<std::int16_t> cleaned, double atLeast = 0);
 
   // Mean absolute sample of a frame.
   static double loudness(std::span<const std::int16_t> samples);

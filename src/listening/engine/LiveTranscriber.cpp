@@ -311,6 +311,11 @@ void LiveTranscriber::decode(const std::shared_ptr<Decoding>& decoding, Input& i
     }
     if (!input.wasCancelled()) {
       converter.flush(hear);  // what the converter still holds is the end of the last words
+      if (decoding->stage) {
+        staged.clear();
+        decoding->stage({}, std::nullopt, staged);
+        if (!staged.empty()) gate.pass(staged, inUtterance, batched);
+      }
       batch.flush(toDecoder);
       decoding->deliver(decoder.endUtterance(), true);
     }

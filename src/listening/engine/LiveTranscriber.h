@@ -39,7 +39,8 @@ class LiveTranscriber : public std::enable_shared_from_this<LiveTranscriber> {
   // A step on the worker between the converter and the speech gate: gets the recogniser's sound
   // with the time its first sample was captured (none: right after the sound before) and
   // appends what goes on to the decoder to `out` (a meeting's echo canceller on "me"; on "them",
-  // the canceller's reference, passed on unchanged).
+  // the canceller's reference, passed on unchanged). At the end of the input it is called once
+  // with no sound, to append all it still holds.
   using Stage = std::function<void(std::span<const std::int16_t> sound,
                                    std::optional<double> capturedAt, std::vector<std::int16_t>& out)>;
 

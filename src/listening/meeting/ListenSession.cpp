@@ -93,7 +93,13 @@ void ListenSession::start() {
   auto echo = makeEcho(echoProblem);
   if (echo) {
     me->setStage([echo](std::span<const std::int16_t> sound, std::optional<double> capturedAt,
-                        std::vector<std::int16_t>& out) { echo->mic(sound, capturedAt, out); });
+                        std::vector<std::int16_t>& out) {
+      if (sound.empty()) {
+        echo->flush(out);
+      } else {
+        echo->mic(sound, capturedAt, out);
+      }
+    });
   }
   const bool going = onLoop(loop, [this, &lines, &me, &echo, &echoProblem] {
     if (!announce([&lines] { lines.write("ready"); })) return false;

@@ -38,6 +38,7 @@ std::vector<std::int16_t> bursts(std::size_t samples, unsigned seed) {
 
 struct Played {
   std::vector<std::int16_t> reference, near, mic, out;
+  std::size_t emitted = 0;  // the samples out before the end's flush
   std::vector<std::vector<std::int16_t>> seen;
   std::vector<std::string> faults;
 };
@@ -61,6 +62,8 @@ void play(Played& run, double delay, double later, double ppm, bool echo = true,
     if (at + 320 <= run.reference.size()) aligner.reference(std::span(run.reference).subspan(at, 320), 5 + at / rate);
     aligner.mic(std::span(run.mic).subspan(at, 320), 5 + at / 16000.0, run.out);
   }
+  run.emitted = run.out.size();
+  aligner.flush(run.out);
 }
 
 // Where in the reference the canceller's last frame starts.
@@ -72,7 +75,9 @@ long lastFrameAt(const Played& run) {
 
 // The delay is found, followed when it changes, and the two clocks' drift does not move the
 // reference off it (1000 ppm over 20 s is 20 ms); the canceller's reference starts 20 ms ahead.
-// An echo that comes ahead of its sound by the two streams' times waits for that sound.
+// An echo that comes ahead of its sound by the two streams' times waits for that sound. The
+// frames heard while the first echo is looked for wait too, and the echo is taken out from its
+// first moment.
 TEST(EchoAligner, HandsTheCancellerTheReferencePlayedWithTheEcho) {
   const struct {
     double delay, later, ppm;
@@ -82,10 +87,13 @@ TEST(EchoAligner, HandsTheCancellerTheReferencePlayedWithTheEcho) {
     run.reference = bursts(20 * 16000, 1);
     play(run, c.delay, c.later, c.ppm);
     ASSERT_FALSE(run.seen.empty());
-    const double end = (run.out.size() - 160) / 16000.0;
+    const double end = (run.emitted - 160) / 16000.0;
     const double expected = (end - c.later + 0.02) * 16000 * (1 + c.ppm * 1e-6);
     EXPECT_NEAR(lastFrameAt(run), expected, 40) << c.delay << " s then " << c.later << " s, " << c.ppm << " ppm";
-    EXPECT_EQ(run.out.back(), -3 * run.mic[run.out.size() - 1]);
+    EXPECT_EQ(run.out[run.emitted - 1], -3 * run.mic[run.emitted - 1]);
+    ASSERT_EQ(run.out.size(), run.mic.size());
+    const auto first = std::mismatch(run.out.begin(), run.out.end(), run.mic.begin()).first - run.out.begin();
+    EXPECT_LE(first, std::max(0.0, c.delay) * 16000 + 320) << c.delay << " s then " << c.later << " s";
   }
 }
 
@@ -102,7 +110,7 @@ TEST(EchoAligner, PassesTheMicrophoneThroughWhenThereIsNoEchoToTakeOut) {
                {"unheard", bursts(4 * 16000, 2), bursts(4 * 16000, 4), false, false, 0},
                {"failing", bursts(4 * 16000, 3), {}, true, true, 1}};
   for (const auto& c : cases) {
-    Played run{c.reference, c.near, {}, {}, {}, {}};
+    Played run{c.reference, c.near, {}, {}, 0, {}, {}};
     play(run, 0.06, 0.06, 0, c.echo, c.fails);
     EXPECT_EQ(run.out, run.mic) << c.what;
     EXPECT_EQ(run.faults.size(), c.faults) << c.what;
