@@ -54,35 +54,31 @@ void EchoAligner::mic(std::span<const std::int16_t> samples, std::optional<doubl
   }
   micEnd_ += static_cast<std::int64_t>(samples.size());
   pending_.insert(pending_.end(), samples.begin(), samples.end());
-  const std::int64_t first = micEnd_ - static_cast<std::int64_t>(pending_.size());
-  for (; analysed_ + static_cast<std::int64_t>(FRAME) <= micEnd_; analysed_ += FRAME) {
-    if (waits(analysed_)) break;
-    analyse(std::span<const std::int16_t>(pending_).subspan(static_cast<std::size_t>(analysed_ - first), FRAME),
-            analysed_);
-  }
-  emit(false, out);
+  handOn(false, out);
 }
 
 void EchoAligner::flush(std::vector<std::int16_t>& out) {
-  const std::int64_t first = micEnd_ - static_cast<std::int64_t>(pending_.size());
-  for (; analysed_ + static_cast<std::int64_t>(FRAME) <= micEnd_; analysed_ += FRAME) {
-    analyse(std::span<const std::int16_t>(pending_).subspan(static_cast<std::size_t>(analysed_ - first), FRAME),
-            analysed_);
-  }
-  emit(true, out);
+  handOn(true, out);
   out.insert(out.end(), pending_.begin(), pending_.end());
   pending_.clear();
 }
 
-void EchoAligner::emit(bool all, std::vector<std::int16_t>& out) {
-  std::int64_t index = micEnd_ - static_cast<std::int64_t>(pending_.size());
-  std::size_t used = 0;
-  for (; pending_.size() - used >= FRAME && index < analysed_; used += FRAME, index += FRAME) {
-    // At the end, what still waits for its sound goes as it is.
-    if (all ? delay_ < 0 && !referenceCame(index) : held(index) || waits(index)) break;
-    frame(std::span<const std::int16_t>(pending_).subspan(used, FRAME), index, out);
+void EchoAligner::handOn(bool end, std::vector<std::int16_t>& out) {
+  const std::int64_t first = micEnd_ - static_cast<std::int64_t>(pending_.size());
+  const auto frameAt = [&](std::int64_t index) {
+    return std::span<const std::int16_t>(pending_).subspan(static_cast<std::size_t>(index - first), FRAME);
+  };
+  for (; analysed_ + static_cast<std::int64_t>(FRAME) <= micEnd_ && (end || !waits(analysed_)); analysed_ += FRAME) {
+    analyse(frameAt(analysed_), analysed_);
   }
-  pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(used));
+  std::int64_t index = first;
+  for (; index + static_cast<std::int64_t>(FRAME) <= micEnd_ && index < analysed_; index += FRAME) {
+    // At the end nothing is held, and what still waits for its sound goes as it is.
+    const bool stays = end ? delay_ < 0 && !referenceCame(index) : held(index) || waits(index);
+    if (stays) break;
+    frame(frameAt(index), index, out);
+  }
+  pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(index - first));
 }
 
 void EchoAligner::analyse(std::span<const std::int16_t> mic, std::int64_t index) {

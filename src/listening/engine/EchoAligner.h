@@ -115,8 +115,9 @@ class EchoAligner {
   bool held(std::int64_t index) const { return learningFrom_ && index >= *learningFrom_; }
   // Hands a frame on, without the echo.
   void frame(std::span<const std::int16_t> mic, std::int64_t index, std::vector<std::int16_t>& out);
-  // Hands on the pending frames that may go, the rest of them too when `all`.
-  void emit(bool all, std::vector<std::int16_t>& out);
+  // Looks at the pending frames not yet looked at, and hands on those that may go; at the `end`,
+  // all but those whose sound never came.
+  void handOn(bool end, std::vector<std::int16_t>& out);
   // Copies the reference from `from` (index, with fraction rounded) into `to`; zeros where the
   // ring has nothing. Under mutex_.
   bool copyReference(std::int64_t from, std::span<std::int16_t> to) const;
