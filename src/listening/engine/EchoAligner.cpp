@@ -64,6 +64,10 @@ void EchoAligner::flush(std::vector<std::int16_t>& out) {
 }
 
 void EchoAligner::handOn(bool end, std::vector<std::int16_t>& out) {
+  {
+    std::lock_guard guard(mutex_);
+    link(micEnd_);
+  }
   const std::int64_t first = micEnd_ - static_cast<std::int64_t>(pending_.size());
   const auto frameAt = [&](std::int64_t index) {
     return std::span<const std::int16_t>(pending_).subspan(static_cast<std::size_t>(index - first), FRAME);
@@ -95,15 +99,22 @@ void EchoAligner::analyse(std::span<const std::int16_t> mic, std::int64_t index)
             std::any_of(heard_.begin(), heard_.end(), [this](std::int16_t s) { return std::abs(s) > settings_.silent; });
   }
   if (sound) follow(index + static_cast<std::int64_t>(FRAME));
-  if (!found_ && !unheard_ && sound && !learningFrom_) learningFrom_ = index;
+  if (found_ || unheard_) {
+    learningFrom_.reset();
+    learningQuiet_ = 0;
+    return;
+  }
+  // Until the delay is known, the echo may come from any sound played around the frame.
+  const bool near = sound || loudestAround(index) > settings_.silent;
+  if (near && !learningFrom_) learningFrom_ = index;
   if (!learningFrom_) return;
-  learningQuiet_ = sound ? 0 : learningQuiet_ + static_cast<std::int64_t>(FRAME);
+  learningQuiet_ = near ? 0 : learningQuiet_ + static_cast<std::int64_t>(FRAME);
   const bool timeUp = index + static_cast<std::int64_t>(FRAME) - *learningFrom_ >= samplesOf(settings_.learn);
   // The sound played ended (its echo with it) without an echo heard: it may be looked for
   // again next time.
   const bool ended = learningQuiet_ > samplesOf(settings_.maxDelay + canceller_->tail());
-  if (found_ || timeUp || ended) {
-    unheard_ = !found_ && timeUp;
+  if (timeUp || ended) {
+    unheard_ = timeUp;
     learningFrom_.reset();
     learningQuiet_ = 0;
   }
@@ -121,13 +132,41 @@ bool EchoAligner::referenceCame(std::int64_t index) const {
 }
 
 std::optional<std::int64_t> EchoAligner::referenceFor(std::int64_t index, double lag) const {
+  if (!link_) return std::nullopt;
+  return static_cast<std::int64_t>(std::llround(static_cast<double>(index) + *link_ - lag * RATE));
+}
+
+void EchoAligner::link(std::int64_t index) {
   const auto micTime = micClock_.timeOf(index);
   const auto anyReferenceTime = referenceClock_.timeOf(0);
   // Streams without times start together; with times on one side only, nothing can be matched.
-  if (!micTime && !anyReferenceTime) return index - samplesOf(lag);
-  if (!micTime || !anyReferenceTime) return std::nullopt;
-  const auto at = referenceClock_.indexAt(*micTime - lag);
-  return static_cast<std::int64_t>(std::llround(*at));
+  if (!micTime && !anyReferenceTime) {
+    link_ = 0;
+    return;
+  }
+  if (!micTime || !anyReferenceTime) return;
+  const double byTimes = *referenceClock_.indexAt(*micTime) - static_cast<double>(index);
+  const double moved = static_cast<double>(index - linkedAt_);
+  linkedAt_ = index;
+  byTimes_ = byTimes;
+  // While the server's streams start, their times can move by half a second in one, chunk by
+  // chunk, while the samples keep time. While no echo is heard, the link follows the times only
+  // when they have moved by more than the search can reach (an output whose latency changed
+  // can move them too). Once it is heard, the link follows their drift from where the last
+  // search that heard the echo left them, at most `drift` a sample; the searches follow the rest.
+  const bool heard = found_ && echoAt_ && index - *echoAt_ <= samplesOf(settings_.echoHeld);
+  if (!link_ || (!heard && std::abs(byTimes - (found_ ? anchor_ : 0) - *link_) >
+                               static_cast<double>(samplesOf(settings_.resync)))) {
+    link_ = byTimes;
+    anchor_ = 0;
+    run_ = 0;
+  }
+  if (!found_) {
+    anchor_ = byTimes - *link_;
+    return;
+  }
+  const double most = settings_.drift * moved;
+  *link_ += std::clamp(byTimes - anchor_ - *link_, -most, most);
 }
 
 bool EchoAligner::copyReference(std::int64_t from, std::span<std::int16_t> to) const {
@@ -153,15 +192,6 @@ void EchoAligner::frame(std::span<const std::int16_t> mic, std::int64_t index,
     } else {
       readAt_.reset();
     }
-  }
-  if (!known && delay_ < 0 && found_) {
-    // The echo was found ahead of its sound by the two streams' times, and now the sound it
-    // would need has not come: the times have moved (the output's latency changed). The echo
-    // is looked for afresh.
-    found_ = false;
-    delay_ = 0;
-    candidate_.reset();
-    readAt_.reset();
   }
   const bool sound = known && std::any_of(played_.begin(), played_.end(), [this](std::int16_t s) {
                        return std::abs(s) > settings_.silent;
@@ -282,6 +312,7 @@ void EchoAligner::follow(std::int64_t end) {
   // moves: each move makes its filter learn the room again.
   const bool confirmed = !found_ || (candidate_ && std::abs(found->delay - *candidate_) <= settings_.agree);
   candidate_ = found->delay;
+  if (confirmed) anchor_ = byTimes_ - link_.value_or(0);
   const double start = found->delay - settings_.lead;
   if (confirmed && (!found_ || std::abs(start - delay_) > settings_.shift)) delay_ = start;
   // The first echo is sure over the shortest search's span; before it the delay may have been

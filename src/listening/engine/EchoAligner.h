@@ -29,8 +29,10 @@
 // Until a first echo is heard, the microphone's frames wait while the reference sounds, for up
 // to `learn` seconds, and are cancelled as soon as it is found: the echo is taken out from its
 // first moment. When none is heard over that much sound (headphones), frames no longer wait.
-// Each stream's times place its samples (StreamClock), so the two clocks' drift is followed:
-// reference samples are skipped or repeated as the times say. While no reference has come, or
+// Each stream's times place its samples (StreamClock). The two streams' samples are matched from
+// the times (the link), and, once an echo is heard, held together: the times can move by
+// hundreds of ms while a server's streams start, the samples do not. Only the times' slow drift
+// moves the link after that: reference samples are skipped or repeated as it says. While no reference has come, or
 // it has been silent for longer than the canceller's tail, the microphone passes through
 // unchanged and the canceller is not run; while the searches hear no echo (headphones), the
 // canceller runs but the microphone still passes through unchanged. A canceller that fails is
@@ -50,7 +52,12 @@ class EchoAligner {
     double maxDelay = 0.3;      // the longest speaker-to-microphone delay looked for
     // How far the echo may seem to come before its sound, by the two streams' times: while a
     // server's timing settles, after a stream starts, they can be a few hundred ms apart.
-    double maxAhead = 0.3;
+    double maxAhead = 0.5;
+    // How far the two streams' times may move before the microphone's samples are matched to
+    // the reference's afresh, while no echo is heard.
+    double resync = 0.25;
+    // How fast the link may follow the two clocks' drift once an echo is heard (2000 ppm).
+    double drift = 0.002;
     double searchWindow = 1.0;  // seconds of the microphone compared
     double searchEvery = 0.25;  // seconds of the microphone between two searches
     double searchFirst = 0.05;  // and until a first echo is heard
@@ -123,6 +130,9 @@ class EchoAligner {
   bool copyReference(std::int64_t from, std::span<std::int16_t> to) const;
   // The reference index played at the microphone's sample `index`, less the delay in use.
   std::optional<std::int64_t> referenceFor(std::int64_t index, double lag) const;
+  // Matches the microphone's samples to the reference's from the two streams' times, at the
+  // microphone's sample `index`. Under mutex_.
+  void link(std::int64_t index);
   void follow(std::int64_t index);
   // The search over the microphone's last `window` samples before `end`.
   std::optional<EchoDelaySearch::Found> searchBefore(std::int64_t end, std::int64_t window);
@@ -148,6 +158,12 @@ class EchoAligner {
   // The microphone's worker's own.
   std::unique_ptr<EchoCanceller> canceller_;
   StreamClock micClock_{RATE};
+  // The reference's index for the microphone's sample 0 (the two streams' samples keep time
+  // together), with where the times put it less `anchor_` as the last search left it.
+  std::optional<double> link_;
+  double anchor_ = 0;
+  double byTimes_ = 0;
+  std::int64_t linkedAt_ = 0;
   std::int64_t micEnd_ = 0;  // samples ever taken
   std::vector<std::int16_t> pending_;  // samples not yet handed on, from micEnd_ - their count
   std::int64_t analysed_ = 0;          // the frames before this index have been looked at

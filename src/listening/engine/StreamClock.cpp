@@ -7,16 +7,26 @@ std::int64_t StreamClock::place(std::int64_t index, std::optional<double> captur
                                 std::int64_t samples) {
   if (!captured) return 0;
   const double at = static_cast<double>(index) / rate_;
+  const double length = static_cast<double>(samples) / rate_;
   if (!offset_) {
+    offset_ = *captured - at;
+    next_ = *captured + length;
+    return 0;
+  }
+  // A gap shows as one chunk much later than the one before ended; the server's times may move
+  // much more than that while they settle, but chunk by chunk.
+  const double jump = *captured - *next_;
+  next_ = *captured + length;
+  if (jump > JUMP) {
+    const auto gap = static_cast<std::int64_t>(std::llround(jump * rate_));
+    offset_ = *captured - static_cast<double>(index + gap) / rate_;
+    return gap;
+  }
+  if (jump < -JUMP) {
     offset_ = *captured - at;
     return 0;
   }
   const double late = *captured - (*offset_ + at);
-  if (late > JUMP) return static_cast<std::int64_t>(std::llround(late * rate_));
-  if (late < -JUMP) {
-    offset_ = *captured - at;
-    return 0;
-  }
   const double share = std::min(1.0, static_cast<double>(samples) / (FOLLOW * rate_));
   *offset_ += share * late;
   return 0;
