@@ -219,6 +219,12 @@ void EchoAligner::frame(std::span<const std::int16_t> mic, std::int64_t index,
     if (onFault_) onFault_(failure.what());
     return;
   }
+  // The canceller only takes sound out. A frame it made louder holds its own error (its filter
+  // is off the echo, as when the last sound of an output never reached the speaker), so the
+  // microphone's frame is judged instead.
+  if (EchoSuppressor::loudness(cleaned_) > EchoSuppressor::loudness(mic)) {
+    std::copy(mic.begin(), mic.end(), cleaned_.begin());
+  }
   suppressor_.apply(played_, cleaned_, index < certainFrom_ ? loudestAround(index) * roomGain_ : 0);
   // The canceller learns the room all along, but its sound is used only while an echo is heard:
   // with headphones the microphone stays as it was.

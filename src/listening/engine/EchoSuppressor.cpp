@@ -37,7 +37,7 @@ void EchoSuppressor::apply(std::span<const std::int16_t> played, std::span<std::
     const double over = std::log(std::max(loudness(cleaned), 1e-3) / echo);
     const double low = std::log(settings_.echo), high = std::log(settings_.kept);
     const double share = std::clamp((over - low) / (high - low), 0.0, 1.0);
-    gain = std::pow(settings_.floor, 1 - share);
+    gain = share > 0 ? std::pow(settings_.floor, 1 - share) : 0;
   }
   // The user's voice goes on for a while after a frame that was surely theirs: its quieter
   // ends and consonants are kept with it.

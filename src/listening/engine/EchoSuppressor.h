@@ -12,8 +12,10 @@
 // it (over the room's reverberation) times the loudness the echo has in the microphone for each
 // step of the sound played (the room's gain, from EchoAligner's searches). A frame whose sound
 // after the canceller is well above that is the user talking, and kept whole; one at or below it
-// is brought down to `floor`; in between the gain goes smoothly from one to the other. Within a
-// frame the gain moves from the last frame's to this one's, so that no step is heard.
+// is silenced: what is left of an echo at any level, after silence, the decoder takes for
+// speech, and it then hears the user's next words worse. In between, the gain goes smoothly from
+// `floor` to whole. Within a frame the gain moves from the last frame's to this one's, so that no
+// step is heard.
 // Used from the microphone's worker only.
 class EchoSuppressor {
  public:
@@ -21,7 +23,7 @@ class EchoSuppressor {
     double reverberation = 0.12;  // seconds an echo is heard after the sound played
     double kept = 2.0;            // a frame this many times louder than its echo is kept whole
     double echo = 1.0;            // and one at most as loud as it is echo
-    double floor = 0.01;          // the gain of a frame of echo (-40 dB)
+    double floor = 0.01;          // the gain of a frame just louder than its echo (-40 dB)
     double hold = 0.3;            // seconds kept whole after a frame of the user's
   };
 

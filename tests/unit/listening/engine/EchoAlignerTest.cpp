@@ -8,9 +8,8 @@
 
 namespace {
 
-// Keeps the reference frames it is given; its sound is the microphone's negated and three times
-// as loud (louder than any echo, so that the suppressor keeps it), so the test sees which frames
-// it made.
+// Keeps the reference frames it is given; its sound is the microphone's negated, so the test sees
+// which frames it made (what the suppressor leaves of them has the other sign).
 struct FakeCanceller : EchoCanceller {
   std::vector<std::vector<std::int16_t>>* seen;
   bool fails = false;
@@ -18,7 +17,7 @@ struct FakeCanceller : EchoCanceller {
                std::span<std::int16_t> out) override {
     if (fails) throw Failure("the filter diverged");
     seen->emplace_back(reference.begin(), reference.end());
-    std::transform(mic.begin(), mic.end(), out.begin(), [](std::int16_t s) { return std::int16_t(-3 * s); });
+    std::transform(mic.begin(), mic.end(), out.begin(), [](std::int16_t s) { return std::int16_t(-s); });
   }
   double tail() const override { return 0.25; }
 };
@@ -96,7 +95,7 @@ TEST(EchoAligner, HandsTheCancellerTheReferencePlayedWithTheEcho) {
     const double end = (run.emitted - 160) / 16000.0;
     const double expected = (end - c.later + 0.02) * 16000 * (1 + c.ppm * 1e-6);
     EXPECT_NEAR(lastFrameAt(run), expected, 64) << c.delay << " s then " << c.later << " s, " << c.ppm << " ppm";
-    EXPECT_EQ(run.out[run.emitted - 1], -3 * run.mic[run.emitted - 1]);
+    EXPECT_LE(run.out[run.emitted - 1] * run.mic[run.emitted - 1], 0);
     ASSERT_EQ(run.out.size(), run.mic.size());
     const auto first = std::mismatch(run.out.begin(), run.out.end(), run.mic.begin()).first - run.out.begin();
     EXPECT_LE(first, std::max(0.0, c.delay) * 16000 + 320) << c.delay << " s then " << c.later << " s, " << c.settling;

@@ -20,7 +20,7 @@ double keptOf(double roomGain, std::int16_t left, double atLeast) {
   return cleaned.back() / static_cast<double>(left);
 }
 
-// What is no louder than the echo the room gives is brought down to the floor; the user talking
+// What is no louder than the echo the room gives is silenced; the user talking
 // over it (twice as loud or more) is kept whole; and before the room is known nothing is touched,
 // unless the caller foretells an echo.
 TEST(EchoSuppressor, BringsDownWhatIsNoLouderThanTheEcho) {
@@ -29,7 +29,7 @@ TEST(EchoSuppressor, BringsDownWhatIsNoLouderThanTheEcho) {
     std::int16_t left;
     double kept;
     double atLeast = 0;
-  } cases[] = {{0.5, 500, 0.01}, {0.5, 100, 0.01}, {0.5, 1000, 1.0}, {0.5, 700, -1}, {0, 100, 1.0}, {0, 100, 0.01, 500}};
+  } cases[] = {{0.5, 500, 0}, {0.5, 100, 0}, {0.5, 1000, 1.0}, {0.5, 700, -1}, {0, 100, 1.0}, {0, 100, 0, 500}};
   for (const auto& c : cases) {
     const double kept = keptOf(c.roomGain, c.left, c.atLeast);
     if (c.kept < 0) {
