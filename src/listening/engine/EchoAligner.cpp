@@ -78,7 +78,7 @@ void EchoAligner::handOn(bool end, std::vector<std::int16_t>& out) {
   std::int64_t index = first;
   for (; index + static_cast<std::int64_t>(FRAME) <= micEnd_ && index < analysed_; index += FRAME) {
     // At the end nothing is held, and what still waits for its sound goes as it is.
-    const bool stays = end ? delay_ < 0 && !referenceCame(index) : held(index) || waits(index);
+    const bool stays = end ? found_ && !referenceCame(index) : held(index) || waits(index);
     if (stays) break;
     frame(frameAt(index), index, out);
   }
@@ -98,14 +98,16 @@ void EchoAligner::analyse(std::span<const std::int16_t> mic, std::int64_t index)
     sound = target && copyReference(*target, heard_) &&
             std::any_of(heard_.begin(), heard_.end(), [this](std::int16_t s) { return std::abs(s) > settings_.silent; });
   }
-  if (sound) follow(index + static_cast<std::int64_t>(FRAME));
+  // Until the delay is known, the echo may come from any sound played around the frame (and
+  // the reference may come later than the microphone: the sound at the delay in use may not be
+  // there yet).
+  const bool near = sound || (!found_ && loudestAround(index) > settings_.silent);
+  if (near) follow(index + static_cast<std::int64_t>(FRAME));
   if (found_ || unheard_) {
     learningFrom_.reset();
     learningQuiet_ = 0;
     return;
   }
-  // Until the delay is known, the echo may come from any sound played around the frame.
-  const bool near = sound || loudestAround(index) > settings_.silent;
   if (near && !learningFrom_) learningFrom_ = index;
   if (!learningFrom_) return;
   learningQuiet_ = near ? 0 : learningQuiet_ + static_cast<std::int64_t>(FRAME);
@@ -121,8 +123,9 @@ void EchoAligner::analyse(std::span<const std::int16_t> mic, std::int64_t index)
 }
 
 bool EchoAligner::waits(std::int64_t index) const {
-  // An echo ahead of its sound, by the streams' times, waits for that sound, up to maxAhead.
-  return delay_ < 0 && !referenceCame(index) && micEnd_ - index < samplesOf(settings_.maxAhead);
+  // Once the echo is found, a frame whose sound has not come waits for it, up to maxAhead: the
+  // reference can come later than the microphone, and an echo can even seem ahead of its sound.
+  return found_ && !referenceCame(index) && micEnd_ - index < samplesOf(settings_.maxAhead);
 }
 
 bool EchoAligner::referenceCame(std::int64_t index) const {
@@ -225,7 +228,7 @@ void EchoAligner::frame(std::span<const std::int16_t> mic, std::int64_t index,
   if (EchoSuppressor::loudness(cleaned_) > EchoSuppressor::loudness(mic)) {
     std::copy(mic.begin(), mic.end(), cleaned_.begin());
   }
-  suppressor_.apply(played_, cleaned_, index < certainFrom_ ? loudestAround(index) * roomGain_ : 0);
+  suppressor_.apply(played_, mic, cleaned_, index < certainFrom_ ? loudestAround(index) * roomGain_ : 0);
   // The canceller learns the room all along, but its sound is used only while an echo is heard:
   // with headphones the microphone stays as it was.
   const bool echo = echoAt_ && index - *echoAt_ <= samplesOf(settings_.echoHeld);

@@ -23,9 +23,10 @@
 // (EchoDelaySearch over the last searchWindow seconds, every searchEvery; the canceller's filter
 // covers the rest, up to its tail), and what the canceller leaves goes through EchoSuppressor,
 // told the room's gain by the same searches. The first echo is looked for every searchFirst over
-// the latest searchShortest seconds, so that it is taken out from its first moments. By the two
-// streams' times an echo may even come before its sound (a monitor's timing settles after its
-// output starts): then each microphone frame waits, up to maxAhead, for the sound it needs.
+// the latest searchShortest seconds, so that it is taken out from its first moments. Each
+// microphone frame waits, up to maxAhead, for the sound it needs when that has not come: the
+// reference can come later than the microphone, and by the two streams' times an echo may even
+// come before its sound (a monitor's timing settles after its output starts).
 // Until a first echo is heard, the microphone's frames wait while the reference sounds, for up
 // to `learn` seconds, and are cancelled as soon as it is found: the echo is taken out from its
 // first moment. When none is heard over that much sound (headphones), frames no longer wait.

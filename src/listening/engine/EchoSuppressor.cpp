@@ -13,9 +13,10 @@ double EchoSuppressor::loudness(std::span<const std::int16_t> samples) {
 
 namespace {
 
+constexpr double FRAME_SECONDS = static_cast<double>(EchoCanceller::FRAME) / EchoCanceller::SAMPLE_RATE;
+
 // How many frames of 10 ms last about `seconds`, at least one.
 int framesOf(double seconds) {
-  constexpr double FRAME_SECONDS = static_cast<double>(EchoCanceller::FRAME) / EchoCanceller::SAMPLE_RATE;
   return std::max(1, static_cast<int>(std::lround(seconds / FRAME_SECONDS)));
 }
 
@@ -24,13 +25,25 @@ int framesOf(double seconds) {
 EchoSuppressor::EchoSuppressor(const Settings& settings)
     : settings_(settings),
       reverberationFrames_(static_cast<std::size_t>(framesOf(settings.reverberation))),
-      holdFrames_(framesOf(settings.hold)) {}
+      holdFrames_(framesOf(settings.hold)),
+      leakFall_(std::pow(10.0, -settings.leakFall * FRAME_SECONDS / 20)) {}
 
-void EchoSuppressor::apply(std::span<const std::int16_t> played, std::span<std::int16_t> cleaned,
-                           double atLeast) {
+void EchoSuppressor::apply(std::span<const std::int16_t> played, std::span<const std::int16_t> mic,
+                           std::span<std::int16_t> cleaned, double atLeast) {
   played_.push_back(loudness(played));
   while (played_.size() > reverberationFrames_) played_.pop_front();
-  const double echo = std::max(roomGain_ * *std::max_element(played_.begin(), played_.end()), atLeast);
+  const double raw = std::max(roomGain_ * *std::max_element(played_.begin(), played_.end()), atLeast);
+  // In a frame no louder than the echo the room gives, the user is not talking: what the
+  // canceller leaves of it is how much of the echo it leaves. That share is kept at its highest,
+  // falling slowly, and the echo foretold is what the canceller leaves, so that the user talking
+  // over the other side is kept as soon as they are louder than that.
+  const double heard = loudness(mic);
+  if (raw > 0 && heard > 0 && heard <= raw * settings_.echoOnly) {
+    leak_ = std::max(loudness(cleaned) / heard, leak_ * leakFall_);
+  } else {
+    leak_ *= leakFall_;
+  }
+  const double echo = raw * std::clamp(leak_, settings_.leastLeak, 1.0);
   double gain = 1;
   if (echo > 0) {
     // Between the two bounds, the gain in dB follows the frame's loudness over its echo's in dB.
@@ -40,8 +53,9 @@ void EchoSuppressor::apply(std::span<const std::int16_t> played, std::span<std::
     gain = share > 0 ? std::pow(settings_.floor, 1 - share) : 0;
   }
   // The user's voice goes on for a while after a frame that was surely theirs: its quieter
-  // ends and consonants are kept with it.
-  if (gain >= 1) {
+  // ends and consonants are kept with it. A frame too quiet to be a voice is never surely theirs,
+  // though it be well above an echo that starts from next to nothing.
+  if (gain >= 1 && loudness(cleaned) >= settings_.voice) {
     heldFor_ = holdFrames_;
   } else if (heldFor_ > 0) {
     --heldFor_;

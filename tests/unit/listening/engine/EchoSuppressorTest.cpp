@@ -13,9 +13,10 @@ double keptOf(double roomGain, std::int16_t left, double atLeast) {
   suppressor.setRoomGain(roomGain);
   const std::vector<std::int16_t> played(160, 1000);
   std::vector<std::int16_t> cleaned;
+  const std::vector<std::int16_t> mic(160, left);  // the canceller takes nothing out
   for (int frame = 0; frame < 50; ++frame) {
     cleaned.assign(160, left);
-    suppressor.apply(played, cleaned, atLeast);
+    suppressor.apply(played, mic, cleaned, atLeast);
   }
   return cleaned.back() / static_cast<double>(left);
 }
@@ -37,6 +38,40 @@ TEST(EchoSuppressor, BringsDownWhatIsNoLouderThanTheEcho) {
     } else {
       EXPECT_NEAR(kept, c.kept, 0.005) << c.left;
     }
+  }
+}
+
+// After the user's voice over a faint echo the next frames are kept whole, even if they are no
+// louder than their echo; after a sound too quiet to be a voice over it, they are not.
+TEST(EchoSuppressor, KeepsWhatFollowsAVoiceButNotWhatFollowsAWhisper) {
+  for (const std::int16_t before : {10, 1000}) {
+    EchoSuppressor suppressor;
+    suppressor.setRoomGain(0.5);
+    const std::vector<std::int16_t> faint(160, 4), loud(160, 1000);
+    std::vector<std::int16_t> cleaned(160, before);
+    suppressor.apply(faint, cleaned, cleaned);
+    cleaned.assign(160, 400);
+    suppressor.apply(loud, cleaned, cleaned);
+    EXPECT_EQ(cleaned.back() != 0, before == 1000) << before;
+  }
+}
+
+// Once the canceller has left a twentieth of the echo for a while, the user talking over it at
+// about its loudness is kept; before that it is taken for the echo.
+TEST(EchoSuppressor, KeepsTheUserOverTheEchoOnceItKnowsHowLittleTheCancellerLeaves) {
+  for (const bool learnt : {false, true}) {
+    EchoSuppressor suppressor;
+    suppressor.setRoomGain(0.5);
+    const std::vector<std::int16_t> played(160, 1000);
+    std::vector<std::int16_t> mic(160, 500), cleaned;
+    for (int frame = 0; learnt && frame < 400; ++frame) {
+      cleaned.assign(160, 25);
+      suppressor.apply(played, mic, cleaned);
+    }
+    mic.assign(160, 900);
+    cleaned.assign(160, 450);
+    suppressor.apply(played, mic, cleaned);
+    EXPECT_EQ(cleaned.back() == 450, learnt);
   }
 }
 
