@@ -351,3 +351,66 @@ TEST_F(MeetingE2eTest, AFullDataFolderLosesLinesWholeAndTheMeetingGoesOn) {
   for (std::string line; std::getline(lines, line);) EXPECT_TRUE(std::regex_match(line, logLine)) << line;
   EXPECT_EQ(log.back(), '\n');
 }
+
+// Without headphones: the computer's speakers leak into the microphone, at half their level and
+// 60 ms late (a loopback from the default output's monitor into what the microphone hears). The
+// other side's voice comes back only as theirs, from its first word (the server's times are
+// furthest off then), and the user's sentence after it as "me". (The user talking over the other
+// side is measured by the echo benchmark: on this server the decoder hears half its words or
+// more in four runs out of five.)
+TEST_F(MeetingE2eTest, TheOtherSidesEchoIsTakenOutOfTheMicrophone) {
+  PrivateSoundServer server(scratch, {.modules = {"module-null-sink sink_name=speakers",
+                                                  "module-null-sink sink_name=micfeed",
+                                                  "module-remap-source source_name=mic master=micfeed.monitor",
+                                                  "module-loopback source=speakers.monitor sink=micfeed "
+                                                  "latency_msec=60 source_dont_move=1 sink_dont_move=1"},
+                                      .defaultSource = "mic"});
+  server.setDefaultSink("speakers");
+  std::istringstream inputs(server.pactl({"list", "short", "sink-inputs"}).out);
+  std::string loopback;
+  ASSERT_TRUE(inputs >> loopback);
+  ASSERT_EQ(server.pactl({"set-sink-input-volume", loopback, "-6dB"}).status, 0);
+  const std::string theirs = "you should send the report to the manager by friday";
+  const std::string mine = "please call me back this afternoon";
+  // Two voices, as on a call: theirs a woman's, the user's a man's.
+  const auto spoken = [&](const std::string& name, const std::string& voice, const std::string& text) {
+    const std::string file = (scratch.root() / (name + ".wav")).string();
+    const std::string raw = (scratch.root() / (name + "-raw.wav")).string();
+    EXPECT_EQ(runProgram("/usr/bin/flite", {"-voice", voice, "-t", text, "-o", raw}).status, 0);
+    // Both voices as loud, as a call's and a user's close to the microphone are.
+    const std::string stats = runProgram("/usr/bin/sox", {raw, "-n", "stats"}).err;
+    const auto level = stats.find("RMS lev dB");
+    EXPECT_NE(level, std::string::npos) << stats;
+    const double gain = -24 - std::stod(stats.substr(level + 10));
+    EXPECT_EQ(runProgram("/usr/bin/sox", {raw, file, "gain", std::to_string(gain)}).status, 0);
+    return file;
+  };
+  const std::string theirFile = spoken("theirs", "slt", theirs);
+  const std::string myFile = spoken("mine", "kal16", mine);
+
+  auto env = scratch.env();
+  env["PULSE_SERVER"] = server.address();
+  LiveProcess process({"listen", "meeting", "both"}, env);
+  process.write(R"({"id":")" + ID + "\"}\n");
+  ASSERT_TRUE(waitFor(process, R"({"kind":"listening","me":true,"them":true})")) << process.err();
+  const auto play = [&](const std::string& sink, const std::string& file) {
+    return std::make_unique<BackgroundProgram>("paplay", std::vector<std::string>{"--device=" + sink, file},
+                                               server.clientOptions());
+  };
+  // Each phase waits until its player is done, and its last lines are out.
+  const auto settle = [&](BackgroundProgram& player) {
+    eventually([&] { return !player.running(); }, 20s, 50ms);
+    std::this_thread::sleep_for(2500ms);
+  };
+  const auto saidNow = [&] { return said(announced(process)); };
+
+  settle(*play("speakers", theirFile));
+  auto heard = saidNow();
+  EXPECT_GE(wordsHeard(theirs, heard["them"]), 5) << heard["them"];
+  EXPECT_EQ(heard["me"], "") << process.err();
+
+  settle(*play("micfeed", myFile));
+  EXPECT_GE(wordsHeard(mine, saidNow()["me"]), 4) << saidNow()["me"];
+  process.write("stop\n");
+  EXPECT_EQ(process.waitExit(10s), 0) << process.err();
+}
