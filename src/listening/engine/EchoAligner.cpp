@@ -95,8 +95,7 @@ void EchoAligner::analyse(std::span<const std::int16_t> mic, std::int64_t index)
   {
     std::lock_guard guard(mutex_);
     const auto target = referenceFor(index, delay_);
-    sound = target && copyReference(*target, heard_) &&
-            std::any_of(heard_.begin(), heard_.end(), [this](std::int16_t s) { return std::abs(s) > settings_.silent; });
+    sound = target && copyReference(*target, heard_) && sounds(heard_);
   }
   // Until the delay is known, the echo may come from any sound played around the frame (and
   // the reference may come later than the microphone: the sound at the delay in use may not be
@@ -126,6 +125,11 @@ bool EchoAligner::waits(std::int64_t index) const {
   // Once the echo is found, a frame whose sound has not come waits for it, up to maxAhead: the
   // reference can come later than the microphone, and an echo can even seem ahead of its sound.
   return found_ && !referenceCame(index) && micEnd_ - index < samplesOf(settings_.maxAhead);
+}
+
+bool EchoAligner::sounds(std::span<const std::int16_t> played) const {
+  return std::any_of(played.begin(), played.end(),
+                     [this](std::int16_t s) { return std::abs(s) > settings_.silent; });
 }
 
 bool EchoAligner::referenceCame(std::int64_t index) const {
@@ -196,9 +200,7 @@ void EchoAligner::frame(std::span<const std::int16_t> mic, std::int64_t index,
       readAt_.reset();
     }
   }
-  const bool sound = known && std::any_of(played_.begin(), played_.end(), [this](std::int16_t s) {
-                       return std::abs(s) > settings_.silent;
-                     });
+  const bool sound = known && sounds(played_);
   if (sound) {
     quietFor_ = 0;
   } else if (quietFor_ >= 0) {
@@ -221,12 +223,6 @@ void EchoAligner::frame(std::span<const std::int16_t> mic, std::int64_t index,
     out.insert(out.end(), mic.begin(), mic.end());
     if (onFault_) onFault_(failure.what());
     return;
-  }
-  // The canceller only takes sound out. A frame it made louder holds its own error (its filter
-  // is off the echo, as when the last sound of an output never reached the speaker), so the
-  // microphone's frame is judged instead.
-  if (EchoSuppressor::loudness(cleaned_) > EchoSuppressor::loudness(mic)) {
-    std::copy(mic.begin(), mic.end(), cleaned_.begin());
   }
   suppressor_.apply(played_, mic, cleaned_, index < certainFrom_ ? loudestAround(index) * roomGain_ : 0);
   // The canceller learns the room all along, but its sound is used only while an echo is heard:

@@ -33,11 +33,11 @@
 // Each stream's times place its samples (StreamClock). The two streams' samples are matched from
 // the times (the link), and, once an echo is heard, held together: the times can move by
 // hundreds of ms while a server's streams start, the samples do not. Only the times' slow drift
-// moves the link after that: reference samples are skipped or repeated as it says. While no reference has come, or
-// it has been silent for longer than the canceller's tail, the microphone passes through
-// unchanged and the canceller is not run; while the searches hear no echo (headphones), the
-// canceller runs but the microphone still passes through unchanged. A canceller that fails is
-// told once to onFault, and the microphone passes through from then on.
+// moves the link after that: reference samples are skipped or repeated as it says. While no
+// reference has come, or it has been silent for longer than the canceller's tail, the
+// microphone passes through unchanged and the canceller is not run; while the searches hear no
+// echo (headphones), the canceller runs but the microphone still passes through unchanged. A
+// canceller that fails is told once to onFault, and the microphone passes through from then on.
 //
 // Threads: reference() from the reference's thread (a capture thread or the other side's worker);
 // mic() from the microphone's worker ("vesk.me"), which alone owns the canceller, the
@@ -76,7 +76,7 @@ class EchoAligner {
     double learn = 2.0;
     // How long the canceller's sound is used after the last search that heard an echo.
     double echoHeld = 10.0;
-    // How many samples the reference read may stray from where the times place it before a
+    // How many samples the reference read may stray from where the link places it before a
     // sample is skipped or repeated; a stray of more than a frame is taken at once.
     std::int64_t slack = 16;
     // A reference frame whose samples all stay within this many steps of zero is silence.
@@ -96,8 +96,8 @@ class EchoAligner {
   void reference(std::span<const std::int16_t> samples, std::optional<double> captured);
   // Takes the microphone's samples and appends to `out` those of each whole 10 ms frame now
   // complete, without the echo; the rest waits for the next call (at most one frame of delay,
-  // or, while the echo comes ahead of its sound by the times, until that sound has come, or,
-  // while a first echo is looked for, until it is found).
+  // or, once the echo is found, until the sound it comes from has come, or, while a first echo
+  // is looked for, until it is found).
   // `captured` is when the first sample was captured (none: right after the chunk before).
   void mic(std::span<const std::int16_t> samples, std::optional<double> captured,
            std::vector<std::int16_t>& out);
@@ -142,6 +142,8 @@ class EchoAligner {
   double loudestAround(std::int64_t index);
   // Whether the frame at `index` waits for the sound its echo comes from.
   bool waits(std::int64_t index) const;
+  // Whether a frame of the reference holds any sound.
+  bool sounds(std::span<const std::int16_t> played) const;
   // Whether the reference the frame at `index` needs has come.
   bool referenceCame(std::int64_t index) const;
   // Where the frame's reference is read from, for the `target` the times give; moves on by a

@@ -33,13 +33,21 @@ void EchoSuppressor::apply(std::span<const std::int16_t> played, std::span<const
   played_.push_back(loudness(played));
   while (played_.size() > reverberationFrames_) played_.pop_front();
   const double raw = std::max(roomGain_ * *std::max_element(played_.begin(), played_.end()), atLeast);
+  const double heard = loudness(mic);
+  // The canceller only takes sound out. A frame it made louder holds its own error (its filter
+  // is off the echo, as when the last sound of an output never reached the speaker), so the
+  // microphone's frame is judged instead.
+  double left = loudness(cleaned);
+  if (left > heard) {
+    std::copy(mic.begin(), mic.end(), cleaned.begin());
+    left = heard;
+  }
   // In a frame no louder than the echo the room gives, the user is not talking: what the
   // canceller leaves of it is how much of the echo it leaves. That share is kept at its highest,
   // falling slowly, and the echo foretold is what the canceller leaves, so that the user talking
   // over the other side is kept as soon as they are louder than that.
-  const double heard = loudness(mic);
   if (raw > 0 && heard > 0 && heard <= raw * settings_.echoOnly) {
-    leak_ = std::max(loudness(cleaned) / heard, leak_ * leakFall_);
+    leak_ = std::max(left / heard, leak_ * leakFall_);
   } else {
     leak_ *= leakFall_;
   }
@@ -47,7 +55,7 @@ void EchoSuppressor::apply(std::span<const std::int16_t> played, std::span<const
   double gain = 1;
   if (echo > 0) {
     // Between the two bounds, the gain in dB follows the frame's loudness over its echo's in dB.
-    const double over = std::log(std::max(loudness(cleaned), 1e-3) / echo);
+    const double over = std::log(std::max(left, 1e-3) / echo);
     const double low = std::log(settings_.echo), high = std::log(settings_.kept);
     const double share = std::clamp((over - low) / (high - low), 0.0, 1.0);
     gain = share > 0 ? std::pow(settings_.floor, 1 - share) : 0;
@@ -55,7 +63,7 @@ void EchoSuppressor::apply(std::span<const std::int16_t> played, std::span<const
   // The user's voice goes on for a while after a frame that was surely theirs: its quieter
   // ends and consonants are kept with it. A frame too quiet to be a voice is never surely theirs,
   // though it be well above an echo that starts from next to nothing.
-  if (gain >= 1 && loudness(cleaned) >= settings_.voice) {
+  if (gain >= 1 && left >= settings_.voice) {
     heldFor_ = holdFrames_;
   } else if (heldFor_ > 0) {
     --heldFor_;
