@@ -153,14 +153,14 @@ void EchoAligner::link(std::int64_t index) {
   }
   if (!micTime || !anyReferenceTime) return;
   const double byTimes = *referenceClock_.indexAt(*micTime) - static_cast<double>(index);
-  const double moved = static_cast<double>(index - linkedAt_);
-  linkedAt_ = index;
   byTimes_ = byTimes;
   // While the server's streams start, their times can move by half a second in one, chunk by
   // chunk, while the samples keep time. While no echo is heard, the link follows the times only
-  // when they have moved by more than the search can reach (an output whose latency changed
-  // can move them too). Once it is heard, the link follows their drift from where the last
-  // search that heard the echo left them, at most `drift` a sample; the searches follow the rest.
+  // when they have moved, since the last search that heard the echo, by more than the search can
+  // reach (an output whose latency changed can move them too). Once it is heard, the link stays:
+  // on a real server the times wander by more than a millisecond a second while the samples keep
+  // time to the sample, and each move of the canceller's reference makes its filter learn the
+  // room again. The two clocks' true drift the filter follows, and the searches beyond it.
   const bool heard = found_ && echoAt_ && index - *echoAt_ <= samplesOf(settings_.echoHeld);
   if (!link_ || (!heard && std::abs(byTimes - (found_ ? anchor_ : 0) - *link_) >
                                static_cast<double>(samplesOf(settings_.resync)))) {
@@ -168,12 +168,7 @@ void EchoAligner::link(std::int64_t index) {
     anchor_ = 0;
     run_ = 0;
   }
-  if (!found_) {
-    anchor_ = byTimes - *link_;
-    return;
-  }
-  const double most = settings_.drift * moved;
-  *link_ += std::clamp(byTimes - anchor_ - *link_, -most, most);
+  if (!found_) anchor_ = byTimes - *link_;
 }
 
 bool EchoAligner::copyReference(std::int64_t from, std::span<std::int16_t> to) const {
@@ -194,11 +189,7 @@ void EchoAligner::frame(std::span<const std::int16_t> mic, std::int64_t index,
   bool known = false;
   {
     std::lock_guard guard(mutex_);
-    if (const auto target = referenceFor(index, delay_)) {
-      known = copyReference(steer(*target), played_);
-    } else {
-      readAt_.reset();
-    }
+    if (const auto target = referenceFor(index, delay_)) known = copyReference(*target, played_);
   }
   const bool sound = known && sounds(played_);
   if (sound) {
@@ -247,21 +238,6 @@ double EchoAligner::loudestAround(std::int64_t index) {
     loudest = std::max(loudest, EchoSuppressor::loudness(std::span(around_).subspan(from, FRAME)));
   }
   return loudest;
-}
-
-std::int64_t EchoAligner::steer(std::int64_t target) {
-  // The reference is read on from where the last frame ended; the times' jitter would otherwise
-  // skip or repeat a sample every few frames, and each one upsets the canceller's filter.
-  if (!readAt_ || std::abs(target - *readAt_) > static_cast<std::int64_t>(FRAME)) {
-    readAt_ = target;
-  } else if (target - *readAt_ > settings_.slack) {
-    ++*readAt_;  // the reference's clock runs fast: one sample is skipped
-  } else if (*readAt_ - target > settings_.slack) {
-    --*readAt_;  // or slow: one is repeated
-  }
-  const std::int64_t from = *readAt_;
-  *readAt_ += static_cast<std::int64_t>(FRAME);
-  return from;
 }
 
 std::optional<EchoDelaySearch::Found> EchoAligner::searchBefore(std::int64_t end, std::int64_t window) {
@@ -324,6 +300,9 @@ void EchoAligner::follow(std::int64_t end) {
   // another (an output that starts can move it), and the echo is foretold from all it may be.
   if (!found_ && confirmed) certainFrom_ = end - shortest;
   found_ = found_ || confirmed;
+  // The room's gain is read where the echo is taken out: a search that found another lag (the
+  // user's voice rising as the other side's sound starts) tells nothing of it.
+  if (std::abs(start - delay_) > settings_.shift) return;
   roomGain_ = roomGain_ ? (roomGain_ + found->gain) / 2 : found->gain;
   suppressor_.setRoomGain(roomGain_);
 }

@@ -32,8 +32,8 @@
 // first moment. When none is heard over that much sound (headphones), frames no longer wait.
 // Each stream's times place its samples (StreamClock). The two streams' samples are matched from
 // the times (the link), and, once an echo is heard, held together: the times can move by
-// hundreds of ms while a server's streams start, the samples do not. Only the times' slow drift
-// moves the link after that: reference samples are skipped or repeated as it says. While no
+// hundreds of ms while a server's streams start, the samples do not; the two clocks' drift the
+// canceller's filter follows, and the searches when it grows past what the filter covers. While no
 // reference has come, or it has been silent for longer than the canceller's tail, the
 // microphone passes through unchanged and the canceller is not run; while the searches hear no
 // echo (headphones), the canceller runs but the microphone still passes through unchanged. A
@@ -57,8 +57,6 @@ class EchoAligner {
     // How far the two streams' times may move before the microphone's samples are matched to
     // the reference's afresh, while no echo is heard.
     double resync = 0.25;
-    // How fast the link may follow the two clocks' drift once an echo is heard (2000 ppm).
-    double drift = 0.002;
     double searchWindow = 1.0;  // seconds of the microphone compared
     double searchEvery = 0.25;  // seconds of the microphone between two searches
     double searchFirst = 0.05;  // and until a first echo is heard
@@ -76,9 +74,6 @@ class EchoAligner {
     double learn = 2.0;
     // How long the canceller's sound is used after the last search that heard an echo.
     double echoHeld = 10.0;
-    // How many samples the reference read may stray from where the link places it before a
-    // sample is skipped or repeated; a stray of more than a frame is taken at once.
-    std::int64_t slack = 16;
     // A reference frame whose samples all stay within this many steps of zero is silence.
     int silent = 2;
   };
@@ -146,9 +141,6 @@ class EchoAligner {
   bool sounds(std::span<const std::int16_t> played) const;
   // Whether the reference the frame at `index` needs has come.
   bool referenceCame(std::int64_t index) const;
-  // Where the frame's reference is read from, for the `target` the times give; moves on by a
-  // frame. Under mutex_ (it reads nothing guarded, but runs between the reads that are).
-  std::int64_t steer(std::int64_t target);
 
   const Settings settings_;
   const FaultHandler onFault_;
@@ -166,7 +158,6 @@ class EchoAligner {
   std::optional<double> link_;
   double anchor_ = 0;
   double byTimes_ = 0;
-  std::int64_t linkedAt_ = 0;
   std::int64_t micEnd_ = 0;  // samples ever taken
   std::vector<std::int16_t> pending_;  // samples not yet handed on, from micEnd_ - their count
   std::int64_t analysed_ = 0;          // the frames before this index have been looked at
@@ -189,7 +180,6 @@ class EchoAligner {
   double runDelay_ = 0;
   bool found_ = false;  // whether delay_ came from a search
   std::optional<std::int64_t> echoAt_;  // the microphone's index when an echo was last heard
-  std::optional<std::int64_t> readAt_;  // where the next frame's reference starts
   std::int64_t quietFor_ = -1;  // samples of silent or missing reference; -1 before any sound
   double delay_ = 0;
   double roomGain_ = 0;

@@ -45,8 +45,13 @@ void EchoSuppressor::apply(std::span<const std::int16_t> played, std::span<const
   // In a frame no louder than the echo the room gives, the user is not talking: what the
   // canceller leaves of it is how much of the echo it leaves. That share is kept at its highest,
   // falling slowly, and the echo foretold is what the canceller leaves, so that the user talking
-  // over the other side is kept as soon as they are louder than that.
-  if (raw > 0 && heard > 0 && heard <= raw * settings_.echoOnly) {
+  // over the other side is kept as soon as they are louder than that. A frame well below the
+  // echo foretold has not heard it yet (it is foretold a little early): what it holds is the
+  // user starting to talk as the other side does, or next to nothing, and tells nothing of the
+  // canceller.
+  const bool echoOnly = heard >= settings_.voice && heard >= raw * settings_.echoCame &&
+                        heard <= raw * settings_.echoOnly;
+  if (raw > 0 && echoOnly) {
     leak_ = std::max(left / heard, leak_ * leakFall_);
   } else {
     leak_ *= leakFall_;

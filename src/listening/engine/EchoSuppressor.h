@@ -25,9 +25,10 @@ class EchoSuppressor {
     double kept = 2.0;            // a frame this many times louder than its echo is kept whole
     double echo = 1.0;            // and one at most as loud as it is echo
     double floor = 0.01;          // the gain of a frame just louder than its echo (-40 dB)
-    double hold = 0.3;            // seconds kept whole after a frame of the user's
+    double hold = 0.5;            // seconds kept whole after a frame of the user's
     double voice = 30;            // and the least loudness of such a frame (about -60 dBFS)
     double echoOnly = 1.5;  // a microphone no louder than this times the room's echo holds no voice
+    double echoCame = 0.3;  // and one quieter than this times it has not heard the echo yet
     double leakFall = 9;    // dB a second the share of the echo the canceller leaves falls by
     double leastLeak = 0.05;  // and the least it is taken to be
   };

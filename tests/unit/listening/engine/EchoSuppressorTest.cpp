@@ -32,7 +32,8 @@ double keptOf(double roomGain, double atLeast, const std::vector<Frames>& run) {
 // talking over it (twice as loud or more) is kept whole, and so is what follows a voice, but not
 // what follows a sound too quiet to be one; before the room is known nothing is touched, unless
 // the caller foretells an echo. Once the canceller has left a twentieth of the echo for a while,
-// the user talking over it at about its loudness is kept; before that it is taken for the echo.
+// the user talking over it at about its loudness is kept; before that it is taken for the echo,
+// and so it is not when the user starts talking just before the echo comes.
 TEST(EchoSuppressor, BringsDownWhatIsNoLouderThanTheEcho) {
   const struct {
     const char* what;
@@ -50,6 +51,7 @@ TEST(EchoSuppressor, BringsDownWhatIsNoLouderThanTheEcho) {
       {"after a whisper", 0.5, 0, {{4, 10, 10, 1}, {1000, 400, 400, 1}}, 0},
       {"over what the canceller leaves", 0.5, 0, {{1000, 500, 25, 400}, {1000, 900, 450, 1}}, 1},
       {"before it is known", 0.5, 0, {{1000, 900, 450, 1}}, 0},
+      {"starting with the other side", 0.5, 0, {{1000, 500, 25, 400}, {1000, 100, 100, 1}, {1000, 900, 450, 1}}, 1},
   };
   for (const auto& c : cases) {
     const double kept = keptOf(c.roomGain, c.atLeast, c.run);
