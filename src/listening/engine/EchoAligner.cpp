@@ -168,7 +168,6 @@ void EchoAligner::link(std::int64_t index) {
     anchor_ = 0;
     run_ = 0;
   }
-  if (!found_) anchor_ = byTimes - *link_;
 }
 
 bool EchoAligner::copyReference(std::int64_t from, std::span<std::int16_t> to) const {

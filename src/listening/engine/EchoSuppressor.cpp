@@ -51,7 +51,7 @@ void EchoSuppressor::apply(std::span<const std::int16_t> played, std::span<const
   // canceller.
   const bool echoOnly = heard >= settings_.voice && heard >= raw * settings_.echoCame &&
                         heard <= raw * settings_.echoOnly;
-  if (raw > 0 && echoOnly) {
+  if (echoOnly) {
     leak_ = std::max(left / heard, leak_ * leakFall_);
   } else {
     leak_ *= leakFall_;
